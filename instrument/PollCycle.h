@@ -1,0 +1,108 @@
+// The timer-driven poll cycle: chooses the command of each tick, exchanges it with the
+// instrument, decodes the reply, updates the displays, hands each completed reading to the
+// measurement list and supervises the connection.
+//
+// The cycle reaches its surroundings only through PollSurroundings, so it runs tick by tick
+// without a window: the main window implements the interface, tests record it.
+#pragma once
+
+#include "InstrumentProtocol.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zt40 {
+
+// Which command the next tick builds.
+namespace PollState {
+inline constexpr std::uint8_t AskFirmware = 1;
+inline constexpr std::uint8_t AskFirstHalf = 2;
+inline constexpr std::uint8_t AskSecondHalf = 3;
+inline constexpr std::uint8_t AskSerial = 4;
+inline constexpr std::uint8_t SendMeasure = 9;
+inline constexpr std::uint8_t SendMeasureLight = 10;
+} // namespace PollState
+
+// Timer intervals of the poll timer.
+inline constexpr int PollIntervalStartMs = 50;
+inline constexpr int PollIntervalRunningMs = 400;
+inline constexpr int ReconnectIntervalMs = 5000;
+
+// UiText slots the cycle shows.
+inline constexpr int SlotCannotOpen = 0;
+inline constexpr int SlotConnectionLost = 1;
+
+// Everything the poll cycle needs from outside. All texts are Windows-1252 bytes.
+class PollSurroundings {
+public:
+    virtual ~PollSurroundings() = default;
+
+    // Displays.
+    virtual void setFirmwareText(std::string_view text) = 0; // Label7
+    virtual void setSerialText(std::string_view text) = 0;   // SerialNr
+    virtual void setValueText(std::string_view text) = 0;    // Label8
+    // Label17, Label18, Label19: each "L"/"C"/"D" or " ".
+    virtual void setModeLetters(char l, char c, char d) = 0;
+    virtual void setStatusText(std::string_view text) = 0; // StatusBar simple text
+    virtual void showLightButton(bool on) = 0;             // glyph of licht: Image2 on, Image3 off
+
+    // Timers.
+    virtual void setTimer1Enabled(bool enabled) = 0;
+    virtual void setTimer2Enabled(bool enabled) = 0;
+    virtual void setTimer1Interval(int milliseconds) = 0;
+
+    // Measurement list.
+    virtual void appendMeasurementRow(std::string_view date, std::string_view time,
+                                      std::string_view mode, std::string_view value) = 0;
+
+    // Language texts.
+    virtual std::string uiText(int slot) = 0;
+
+    // Clock and regional settings: short date, long time, decimal separator.
+    virtual std::string currentDateText() = 0;
+    virtual std::string currentTimeText() = 0;
+    virtual char decimalSeparator() = 0;
+
+    // Instrument channel.
+    virtual bool Open() = 0;
+    virtual bool Exchange(InstrumentFrame& frame) = 0;
+    virtual void Close() = 0;
+};
+
+class PollCycle {
+public:
+    explicit PollCycle(PollSurroundings& surroundings) : env_(surroundings) {}
+
+    void Timer1Timer(); // one poll step
+    void Timer2Timer(); // one reopen attempt
+    void messenClick(); // request a measurement at the next poll step
+    void lichtClick();  // toggle the light option
+
+    // Read-only view of the state, for tests and diagnostics.
+    std::uint8_t pollState() const { return pollState_; }
+    std::uint8_t lastReplyCode() const { return lastReplyCode_; }
+    std::uint8_t lastHalf() const { return lastHalf_; }
+    bool started() const { return started_; }
+    int serialCounter() const { return serialCounter_; }
+    int failureCount() const { return failureCount_; }
+    bool lightOption() const { return lightOption_; }
+    const InstrumentFrame& frame() const { return frame_; }
+    const DecoderState& decoderState() const { return decoder_; }
+
+private:
+    void showReading(const InstrumentReading& reading);
+
+    PollSurroundings& env_;
+    std::uint8_t pollState_ = 0;
+    std::uint8_t lastReplyCode_ = 0;
+    std::uint8_t lastHalf_ = 0;
+    bool started_ = false;
+    int serialCounter_ = 0;
+    int failureCount_ = 0;
+    bool lightOption_ = false;
+    InstrumentFrame frame_{};
+    DecoderState decoder_{};
+};
+
+} // namespace zt40

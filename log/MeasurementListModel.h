@@ -1,0 +1,63 @@
+// The measurement list: the item store of the main window's list control ListView1.
+// There is no second copy of the rows; export and printing read them back from here.
+//
+// Each row holds five Windows-1252 texts (date, time, mode, value, comment), packed into one
+// allocation so that a million rows stay small. The model is read-only for views, has five
+// columns and is never sorted.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zt40 {
+
+enum MeasurementColumn { ColDate = 0, ColTime, ColMode, ColValue, ColComment, ColumnCount };
+
+// Leading and trailing blanks and control characters removed.
+std::string_view trimBlanksAndControls(std::string_view text);
+
+class MeasurementListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit MeasurementListModel(QObject* parent = nullptr);
+
+    // Appends one row at the end, texts stored as given (the caller trims).
+    void appendRow(std::string_view date, std::string_view time, std::string_view mode,
+                   std::string_view value, std::string_view comment);
+    void removeRowAt(int row);
+    void clearRows();
+    void setComment(int row, std::string_view comment);
+
+    int count() const { return static_cast<int>(rows_.size()); }
+    // One text of a row, Windows-1252.
+    std::string_view text(int row, int column) const;
+
+    // Column captions (Windows-1252), replaced whenever a language is applied.
+    void setColumnCaptions(const std::array<std::string, ColumnCount>& captions);
+    const std::string& columnCaption(int column) const { return captions_.at(column); }
+
+    // Column widths in pixels and alignments, as the list control shows them.
+    static int columnWidth(int column);
+    static Qt::Alignment columnAlignment(int column);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    struct Row {
+        std::string packed;                 // the five texts one after the other
+        std::array<std::uint16_t, 4> ends{}; // end offsets of date, time, mode, value
+    };
+    std::vector<Row> rows_;
+    std::array<std::string, ColumnCount> captions_{"Date", "Time", "Mode", "Value", "Comment"};
+};
+
+} // namespace zt40

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those that are missing.
+# Usage: scripts/deps.sh [run|test]   (test adds what the test run needs)
+set -euo pipefail
+
+packages=(cmake ninja-build g++ ccache pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev
+          fonts-liberation fp-utils)
+if [ "${1:-}" = test ]; then
+    packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev xvfb xauth
+               g++-mingw-w64-x86-64-posix wine64)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
