@@ -28,10 +28,10 @@ inline constexpr std::uint8_t StartMeasureLight = 0xDD;
 inline constexpr std::size_t SerialLength = 10;
 
 // Builders. Each writes only its own bytes of the frame.
-void buildReadFirmware(InstrumentFrame& frame);                    // bytes 0..2
+void buildReadFirmware(InstrumentFrame& frame);                       // bytes 0..2
 void buildReadMeasurement(InstrumentFrame& frame, std::uint8_t half); // bytes 0..5
-void buildReadSerial(InstrumentFrame& frame, std::uint16_t index); // bytes 0..4
-void buildMeasureRequest(InstrumentFrame& frame, bool light);      // byte 0 only
+void buildReadSerial(InstrumentFrame& frame, std::uint16_t index);    // bytes 0..4
+void buildMeasureRequest(InstrumentFrame& frame, bool light);         // byte 0 only
 
 // A completed measurement: the 8-character value text and the mode flags byte.
 struct InstrumentReading {
@@ -46,7 +46,7 @@ inline constexpr std::uint8_t ModeFlagD = 0x08;
 
 // What the decoder keeps from one exchange to the next for the whole run.
 struct DecoderState {
-    std::array<std::uint8_t, 4> heldFirstHalf{};           // F0..F3
+    std::array<std::uint8_t, 4> heldFirstHalf{};          // F0..F3
     std::array<std::uint8_t, SerialLength> serialBytes{}; // index 0..9
 };
 
@@ -61,7 +61,7 @@ enum class DecodeKind {
 struct DecodeResult {
     DecodeKind kind = DecodeKind::Nothing;
     std::uint8_t replyCode = 0;
-    std::uint8_t halfSelector = 0; // byte 1 for reply code 0x55, else 0
+    std::uint8_t halfSelector = 0;      // byte 1 for reply code 0x55, else 0
     std::array<char, 6> firmwareText{}; // "%02X %02X " without terminator
     InstrumentReading reading{};
     std::uint16_t serialIndex = 0;

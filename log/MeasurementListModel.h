@@ -53,7 +53,7 @@ public:
 
 private:
     struct Row {
-        std::string packed;                 // the five texts one after the other
+        std::string packed;                  // the five texts one after the other
         std::array<std::uint16_t, 4> ends{}; // end offsets of date, time, mode, value
     };
     std::vector<Row> rows_;
