@@ -10,11 +10,11 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake --preset default >/dev/null
 cmake --build --preset default
-ctest --preset default -j2
+ctest --preset default -j2 --no-tests=error
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan
-ctest --preset asan -j2
+ctest --preset asan -j2 --no-tests=error
 
 if [ -x scripts/test-windows.sh ]; then
     scripts/test-windows.sh
