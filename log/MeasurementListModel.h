@@ -17,6 +17,9 @@ namespace zt40 {
 
 enum MeasurementColumn { ColDate = 0, ColTime, ColMode, ColValue, ColComment, ColumnCount };
 
+// Five texts in column order: column captions, export and print titles.
+using ColumnTexts = std::array<std::string, ColumnCount>;
+
 // Leading and trailing blanks and control characters removed.
 std::string_view trimBlanksAndControls(std::string_view text);
 
@@ -25,19 +28,22 @@ class MeasurementListModel : public QAbstractTableModel {
 public:
     explicit MeasurementListModel(QObject* parent = nullptr);
 
-    // Appends one row at the end, texts stored as given (the caller trims).
+    // Appends one row at the end. Date and time are stored as given; mode, value and comment
+    // lose their leading and trailing blanks and control characters.
     void appendRow(std::string_view date, std::string_view time, std::string_view mode,
                    std::string_view value, std::string_view comment);
+    // Out-of-range rows are ignored.
     void removeRowAt(int row);
     void clearRows();
+    // Stores the comment exactly as given (an edited comment keeps its blanks).
     void setComment(int row, std::string_view comment);
 
     int count() const { return static_cast<int>(rows_.size()); }
-    // One text of a row, Windows-1252.
+    // One text of a row, Windows-1252; empty for a row or column out of range.
     std::string_view text(int row, int column) const;
 
     // Column captions (Windows-1252), replaced whenever a language is applied.
-    void setColumnCaptions(const std::array<std::string, ColumnCount>& captions);
+    void setColumnCaptions(const ColumnTexts& captions);
     const std::string& columnCaption(int column) const { return captions_.at(column); }
 
     // Column widths in pixels and alignments, as the list control shows them.
@@ -54,10 +60,11 @@ public:
 private:
     struct Row {
         std::string packed;                  // the five texts one after the other
-        std::array<std::uint16_t, 4> ends{}; // end offsets of date, time, mode, value
+        std::array<std::uint32_t, 4> ends{}; // end offsets of date, time, mode, value
     };
+    static Row makeRow(std::initializer_list<std::string_view> texts);
     std::vector<Row> rows_;
-    std::array<std::string, ColumnCount> captions_{"Date", "Time", "Mode", "Value", "Comment"};
+    ColumnTexts captions_{"Date", "Time", "Mode", "Value", "Comment"};
 };
 
 } // namespace zt40

@@ -1,0 +1,150 @@
+#include "MeasurementListModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace zt40;
+
+namespace {
+
+struct ListFixture : ::testing::Test {
+    MeasurementListModel model;
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+
+    std::vector<std::string> rowTexts(int row) const {
+        std::vector<std::string> texts;
+        for (int c = 0; c < ColumnCount; ++c) {
+            texts.emplace_back(model.text(row, c));
+        }
+        return texts;
+    }
+};
+
+using Texts = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(ListFixture, AppendTrimsModeValueAndCommentButKeepsDateAndTime) {
+    model.appendRow(" 08.12.2026", "23:21:47 ", "  L D \t", "\x01  12,5\r\n", "\t note \x7F");
+    ASSERT_EQ(model.count(), 1);
+    EXPECT_EQ(rowTexts(0), (Texts{" 08.12.2026", "23:21:47 ", "L D", "12,5", "note"}));
+}
+
+TEST_F(ListFixture, RowsKeepTheirOrderOfArrivalAndAllFiveTexts) {
+    model.appendRow("d1", "t1", "LCD", "1,0", "");
+    model.appendRow("d2", "t2", "", "", "");
+    model.appendRow("d3", "t3", "C", "3,0", "third \xE4");
+    EXPECT_EQ(rowTexts(0), (Texts{"d1", "t1", "LCD", "1,0", ""}));
+    EXPECT_EQ(rowTexts(1), (Texts{"d2", "t2", "", "", ""}));
+    EXPECT_EQ(rowTexts(2), (Texts{"d3", "t3", "C", "3,0", "third \xE4"}));
+    EXPECT_EQ(model.data(model.index(2, ColComment)).toString(), QString::fromUtf8("third ä"));
+}
+
+TEST_F(ListFixture, AppendAnnouncesOneRowAtTheEnd) {
+    model.appendRow("a", "b", "c", "d", "e");
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.appendRow("a", "b", "c", "d", "e");
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 1);
+    EXPECT_EQ(inserted.at(0).at(2).toInt(), 1);
+}
+
+TEST_F(ListFixture, RemovingARowKeepsTheOthersInOrder) {
+    for (const char* d : {"1", "2", "3"}) {
+        model.appendRow(d, "t", "m", "v", "c");
+    }
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    model.removeRowAt(1);
+    ASSERT_EQ(model.count(), 2);
+    EXPECT_EQ(model.text(0, ColDate), "1");
+    EXPECT_EQ(model.text(1, ColDate), "3");
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 1);
+
+    model.removeRowAt(2);
+    model.removeRowAt(-1);
+    EXPECT_EQ(model.count(), 2);
+    EXPECT_EQ(removed.count(), 1);
+}
+
+TEST_F(ListFixture, ClearEmptiesTheList) {
+    model.appendRow("1", "t", "m", "v", "c");
+    model.appendRow("2", "t", "m", "v", "c");
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.clearRows();
+    EXPECT_EQ(model.count(), 0);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(reset.count(), 1);
+    model.clearRows();
+    model.appendRow("3", "t", "m", "v", "c");
+    EXPECT_EQ(rowTexts(0), (Texts{"3", "t", "m", "v", "c"}));
+}
+
+TEST_F(ListFixture, CommentIsStoredUntrimmedAndOnlyInItsRow) {
+    model.appendRow("1", "t1", "m1", "v1", "old");
+    model.appendRow("2", "t2", "m2", "v2", "");
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    const std::string longComment = "  " + std::string(95, 'x') + "  ";
+    model.setComment(0, longComment);
+    EXPECT_EQ(rowTexts(0), (Texts{"1", "t1", "m1", "v1", longComment}));
+    EXPECT_EQ(rowTexts(1), (Texts{"2", "t2", "m2", "v2", ""}));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).toModelIndex(), model.index(0, ColComment));
+
+    model.setComment(0, "");
+    EXPECT_EQ(model.text(0, ColComment), "");
+    EXPECT_EQ(model.text(0, ColValue), "v1");
+    model.setComment(5, "nowhere");
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(ListFixture, TextsOutOfRangeAreEmpty) {
+    model.appendRow("1", "t", "m", "v", "c");
+    EXPECT_EQ(model.text(1, ColDate), "");
+    EXPECT_EQ(model.text(0, 5), "");
+    EXPECT_EQ(model.text(-1, 0), "");
+    EXPECT_FALSE(model.data(model.index(0, 0), Qt::EditRole).isValid());
+}
+
+TEST_F(ListFixture, ColumnsHaveTheirCaptionsWidthsAndAlignments) {
+    ASSERT_EQ(model.columnCount(), 5);
+    const QStringList english{"Date", "Time", "Mode", "Value", "Comment"};
+    const std::array<int, 5> widths{80, 80, 50, 80, 307};
+    const std::array<Qt::Alignment, 5> align{Qt::AlignLeft, Qt::AlignLeft, Qt::AlignHCenter,
+                                             Qt::AlignRight, Qt::AlignLeft};
+    model.appendRow("1", "t", "m", "v", "c");
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), english[c]);
+        EXPECT_EQ(MeasurementListModel::columnWidth(c), widths[c]);
+        const auto cell =
+            model.data(model.index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>();
+        EXPECT_EQ(cell & Qt::AlignHorizontal_Mask, align[c]) << "column " << c;
+        const auto head =
+            model.headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>();
+        EXPECT_EQ(head & Qt::AlignHorizontal_Mask, align[c]) << "column " << c;
+    }
+}
+
+TEST_F(ListFixture, CaptionsFollowTheLanguage) {
+    QSignalSpy header(&model, &QAbstractItemModel::headerDataChanged);
+    model.setColumnCaptions({"Datum", "Zeit", "Modus", "Wert", "Kommentar"});
+    EXPECT_EQ(header.count(), 1);
+    EXPECT_EQ(model.headerData(4, Qt::Horizontal).toString(), "Kommentar");
+    model.setColumnCaptions({"Date", "Heure", "Mode", "Valeur", "Commentaire"});
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), "Heure");
+    EXPECT_EQ(model.columnCaption(3), "Valeur");
+}
+
+TEST_F(ListFixture, ReadOnlyAndNeverSorted) {
+    model.appendRow("2", "t", "m", "v", "c");
+    model.appendRow("1", "t", "m", "v", "c");
+    const QModelIndex cell = model.index(0, ColComment);
+    EXPECT_FALSE(model.flags(cell) & Qt::ItemIsEditable);
+    EXPECT_TRUE(model.flags(cell) & Qt::ItemIsSelectable);
+    EXPECT_FALSE(model.setData(cell, "changed"));
+    model.sort(ColDate, Qt::AscendingOrder);
+    EXPECT_EQ(model.text(0, ColDate), "2");
+    EXPECT_EQ(model.text(0, ColComment), "c");
+}
