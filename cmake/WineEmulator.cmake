@@ -1,0 +1,14 @@
+# Runs the Windows programs of a cross build under Wine: ctest and GoogleTest's test discovery
+# start them through wine-run.sh, which keeps the Wine prefix inside the build tree and creates
+# it on first use.
+find_program(ZT40_WINE_LOADER NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
+find_program(ZT40_WINE_LOADER NAMES wine64 wine)
+if(NOT ZT40_WINE_LOADER)
+    message(FATAL_ERROR "Wine is needed to run the Windows tests: install Debian's wine64 package")
+endif()
+set(ZT40_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix for the Windows tests")
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
