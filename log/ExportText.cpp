@@ -1,0 +1,75 @@
+#include "ExportText.h"
+
+#include "Cp1252.h"
+
+#include <charconv>
+
+namespace zt40 {
+
+void ExportLineList::clear() {
+    text_.clear();
+    ends_.clear();
+    firstField_ = true;
+}
+
+void ExportLineList::append(std::string_view line) {
+    beginLine();
+    text_.append(line);
+    endLine();
+}
+
+std::string_view ExportLineList::line(std::size_t i) const {
+    if (i >= ends_.size()) {
+        return {};
+    }
+    const std::size_t begin = i == 0 ? 0 : ends_[i - 1] + 2;
+    return std::string_view(text_).substr(begin, ends_[i] - begin);
+}
+
+QString ExportLineList::unicodeText() const {
+    return fromCp1252(text_);
+}
+
+void ExportLineList::beginLine() {
+    firstField_ = true;
+}
+
+void ExportLineList::addField(std::string_view field) {
+    if (!firstField_) {
+        text_.push_back('\t');
+    }
+    firstField_ = false;
+    text_.append(field);
+}
+
+void ExportLineList::addNumberField(unsigned long long number) {
+    char digits[24];
+    const auto result = std::to_chars(std::begin(digits), std::end(digits), number);
+    addField(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+}
+
+void ExportLineList::endLine() {
+    ends_.push_back(text_.size());
+    text_.append("\r\n");
+}
+
+void buildExportLines(ExportLineList& lines, const MeasurementListModel& model,
+                      const ColumnTexts& titles) {
+    lines.clear();
+    lines.beginLine();
+    lines.addField({});
+    for (const auto& title : titles) {
+        lines.addField(title);
+    }
+    lines.endLine();
+    for (int i = 0; i < model.count(); ++i) {
+        lines.beginLine();
+        lines.addNumberField(static_cast<unsigned long long>(i) + 1);
+        for (int c = 0; c < ColumnCount; ++c) {
+            lines.addField(model.text(i, c));
+        }
+        lines.endLine();
+    }
+}
+
+} // namespace zt40

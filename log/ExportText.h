@@ -1,0 +1,50 @@
+// The export of the measurement list as tab-separated text: one header line that begins with
+// a tab, then one line per row numbered from 1, five tabs a line, CR LF after every line.
+#pragma once
+
+#include "MeasurementListModel.h"
+
+#include <QString>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zt40 {
+
+// The export line list: the lines of the last export, kept in one buffer that is already the
+// joined text (every line followed by CR LF), so the text needs no second copy.
+class ExportLineList {
+public:
+    void clear();
+    // Appends one line; the CR LF is added here.
+    void append(std::string_view line);
+
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    // One line without its CR LF.
+    std::string_view line(std::size_t i) const;
+
+    // The export text in Windows-1252, as a .dat file receives it (no byte-order mark).
+    const std::string& text() const { return text_; }
+    // The same text as Unicode, for the clipboard.
+    QString unicodeText() const;
+
+    // Starts a line in place: the caller appends its fields with addField, then ends it.
+    void beginLine();
+    void addField(std::string_view field);
+    void addNumberField(unsigned long long number);
+    void endLine();
+
+private:
+    std::string text_;
+    std::vector<std::size_t> ends_; // end of each line's text, before its CR LF
+    bool firstField_ = true;
+};
+
+// Empties the list and fills it with the header line (the five titles given, Windows-1252)
+// and one line per row of the model, re-reading the row count before every row.
+void buildExportLines(ExportLineList& lines, const MeasurementListModel& model,
+                      const ColumnTexts& titles);
+
+} // namespace zt40
