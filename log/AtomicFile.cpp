@@ -1,0 +1,43 @@
+#include "AtomicFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace zt40 {
+
+FileWriteResult writeFileAtomically(const QString& path, std::string_view bytes) {
+    // QSaveFile writes to a temporary file in the target's folder, syncs it on commit and
+    // renames it over the target; without commit the temporary file is removed.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return {FileWriteResult::Failure::Create, file.errorString()};
+    }
+    const auto size = static_cast<qint64>(bytes.size());
+    if (file.write(bytes.data(), size) != size) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return {FileWriteResult::Failure::Write, reason};
+    }
+    if (!file.commit()) {
+        return {FileWriteResult::Failure::Write, file.errorString()};
+    }
+    return {};
+}
+
+QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result) {
+    const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    switch (result.failure) {
+    case FileWriteResult::Failure::None:
+        return {};
+    case FileWriteResult::Failure::Create:
+        return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+            .arg(name, result.reason);
+    case FileWriteResult::Failure::Write:
+        return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
+            .arg(name, result.reason);
+    }
+    return {};
+}
+
+} // namespace zt40

@@ -1,0 +1,113 @@
+#include "AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace zt40;
+using Failure = FileWriteResult::Failure;
+
+namespace {
+
+struct AtomicFileFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QString target = dir.filePath("export.dat");
+
+    QByteArray contents(const QString& path) const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    QStringList entries(const QString& path) const {
+        return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    void writeOld() {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old contents\r\n");
+    }
+};
+
+} // namespace
+
+TEST_F(AtomicFileFixture, WritesTheBytesUnchangedAndLeavesNoTemporaryFile) {
+    const std::string bytes("\tDate\r\n1\t\xE4\x00x\r\n", 12);
+    const FileWriteResult result = writeFileAtomically(target, bytes);
+    ASSERT_TRUE(result.ok()) << result.reason.toStdString();
+    EXPECT_EQ(contents(target), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
+}
+
+TEST_F(AtomicFileFixture, ReplacesAnExistingFileWholly) {
+    writeOld();
+    ASSERT_TRUE(writeFileAtomically(target, "new").ok());
+    EXPECT_EQ(contents(target), "new");
+    ASSERT_TRUE(writeFileAtomically(target, "").ok());
+    EXPECT_EQ(contents(target), "");
+    EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
+}
+
+TEST_F(AtomicFileFixture, MissingFolderCannotBeCreated) {
+    const QString path = dir.filePath("no such folder/export.dat");
+    const FileWriteResult result = writeFileAtomically(path, "data");
+    EXPECT_EQ(result.failure, Failure::Create);
+    EXPECT_FALSE(result.reason.isEmpty());
+    EXPECT_TRUE(entries(dir.path()).isEmpty());
+    EXPECT_EQ(fileWriteErrorMessage(path, result),
+              QString("Datei \"%1\" kann nicht erstellt werden. %2")
+                  .arg(QDir::toNativeSeparators(path), result.reason));
+}
+
+TEST_F(AtomicFileFixture, PathThatIsAFolderIsLeftAlone) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("export.dat"));
+    QFile inside(dir.filePath("export.dat/keep.txt"));
+    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+    inside.close();
+
+    const FileWriteResult result = writeFileAtomically(target, "data");
+    EXPECT_EQ(result.failure, Failure::Create);
+    EXPECT_FALSE(result.reason.isEmpty());
+    EXPECT_TRUE(QFileInfo(target).isDir());
+    EXPECT_EQ(entries(target), QStringList{"keep.txt"});
+    EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
+}
+
+TEST_F(AtomicFileFixture, ReadOnlyFolderKeepsTheExistingFile) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "file permissions do not bind the superuser";
+    }
+    writeOld();
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    const FileWriteResult result = writeFileAtomically(target, "new");
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(result.failure, Failure::Create);
+    EXPECT_FALSE(result.reason.isEmpty());
+    EXPECT_EQ(contents(target), "old contents\r\n");
+    EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
+}
+
+TEST_F(AtomicFileFixture, FailedWriteKeepsTheExistingFileIntact) {
+    // A file size limit makes the write itself fail, as a full disk would.
+    writeOld();
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    const std::string big(256 * 1024, 'x');
+    const FileWriteResult result = writeFileAtomically(target, big);
+
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(result.failure, Failure::Write);
+    EXPECT_FALSE(result.reason.isEmpty());
+    EXPECT_EQ(contents(target), "old contents\r\n");
+    EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
+    EXPECT_TRUE(fileWriteErrorMessage(target, result).contains(result.reason));
+}
