@@ -26,6 +26,9 @@ constexpr std::uint8_t digit(int d) {
 
 EncodedReading encodeReading(double value, std::uint8_t modeFlags) {
     // Work in tenths so that rounding happens once.
+    if (std::isnan(value)) {
+        value = 0.0;
+    }
     long tenths = std::lround(std::clamp(value, 0.0, 399.9) * 10.0);
     EncodedReading r;
     r.first = {' ', ' ', modeFlags, ' '};
@@ -40,7 +43,7 @@ EncodedReading encodeReading(double value, std::uint8_t modeFlags) {
     } else {
         // From 100 on the instrument carries the tens digit (1 to 3) in S0, 10 to 39 above
         // '0', and sends the hundreds digit in F3. Other tens digits cannot be carried, so
-        // such values go to the nearest value that can.
+        // such values go to the closest value of the same hundred that can.
         if (tens == 0) {
             tens = 1;
             units = 0;
@@ -159,16 +162,19 @@ Frame SimulatedInstrument::respond(const Frame& command) {
     return reply;
 }
 
-std::optional<Fault> SimulatedInstrument::takeFault() {
+std::optional<Fault> SimulatedInstrument::takeFault(bool reading) {
     if (faultCount_ > 0) {
-        if (--faultCount_ == 0) {
-            auto f = fault_;
-            fault_.reset();
-            return f;
+        if (!reading && fault_ != Fault::NoAnswer) {
+            return std::nullopt;
         }
-        return fault_;
+        const auto f = fault_;
+        if (--faultCount_ == 0) {
+            fault_.reset();
+        }
+        return f;
     }
-    if (config_.faultRate > 0.0) {
+    // Random faults are drawn once per exchange, when its reply is read.
+    if (reading && config_.faultRate > 0.0) {
         std::uniform_real_distribution<double> chance(0.0, 1.0);
         if (chance(rng_) < config_.faultRate) {
             std::uniform_int_distribution<int> which(0, 2);
@@ -189,7 +195,7 @@ Completion SimulatedInstrument::write(const std::uint8_t* data, std::size_t size
     if (!plugged_) {
         return Completion::Never;
     }
-    if (auto f = takeFault(); f == Fault::NoAnswer) {
+    if (takeFault(false) == Fault::NoAnswer) {
         return Completion::Never;
     }
     transferred = size;
@@ -209,7 +215,7 @@ Completion SimulatedInstrument::read(std::uint8_t* data, std::size_t capacity,
     if (!plugged_ || !pendingReply_) {
         return Completion::Never;
     }
-    const auto fault = takeFault();
+    const auto fault = takeFault(true);
     if (fault == Fault::NoAnswer) {
         return Completion::Never;
     }

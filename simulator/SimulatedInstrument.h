@@ -27,7 +27,8 @@ struct EncodedReading {
 };
 
 // Encodes a gloss value (0.0 to 399.9 in steps of 0.1) and mode flags into the two halves,
-// using the S0 overflow encoding for values of 100 and above. Out-of-range values are clamped.
+// using the S0 overflow encoding for values of 100 and above. Out-of-range values are clamped;
+// a value that is not a number gives 0.0.
 EncodedReading encodeReading(double value, std::uint8_t modeFlags);
 
 enum class Fault {
@@ -83,10 +84,15 @@ public:
     void holdReading(const EncodedReading& reading);
     bool holdsNewReading() const { return held_.has_value(); }
 
-    // The next `count` transfers suffer the fault.
+    // The next `count` transfers suffer the fault. NoAnswer strikes writes and reads alike;
+    // ShortReply and GarbageReply only concern reads, so writes pass them by.
     void injectFault(Fault fault, int count = 1);
 
-    void unplug() { plugged_ = false; }
+    // Unplugging drops a reply that was not read yet; the held reading survives.
+    void unplug() {
+        plugged_ = false;
+        pendingReply_.reset();
+    }
     void plugIn() { plugged_ = true; }
     bool pluggedIn() const { return plugged_; }
 
@@ -96,13 +102,12 @@ public:
 
 private:
     void makeReading(bool light);
-    std::optional<Fault> takeFault();
+    std::optional<Fault> takeFault(bool reading);
 
     Config config_;
     std::mt19937 rng_;
     bool plugged_ = true;
     std::optional<EncodedReading> held_;
-    bool secondHalfServed_ = false;
     std::optional<Frame> pendingReply_;
     std::optional<Fault> fault_;
     int faultCount_ = 0;
