@@ -101,6 +101,9 @@ void SimulatedInstrument::makeReading(bool light) {
 }
 
 void SimulatedInstrument::holdReading(const EncodedReading& reading) {
+    if (held_) {
+        ++readingsReplacedUnread_;
+    }
     held_ = reading;
     ++readingsMade_;
 }
@@ -147,6 +150,7 @@ Frame SimulatedInstrument::respond(const Frame& command) {
             std::copy(half.begin(), half.end(), reply.begin() + 2);
             if (command[1] == 0x01) {
                 held_.reset(); // the reading has been read out; it is no longer new
+                ++readingsReadOut_;
             }
         } else {
             reply[1] = NoReadingHalfSelector;

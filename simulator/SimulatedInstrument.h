@@ -98,6 +98,10 @@ public:
 
     const Config& config() const { return config_; }
     std::size_t readingsMade() const { return readingsMade_; }
+    // Readings whose second half has been served, and readings replaced by a newer one
+    // before that happened (the instrument holds only its latest reading).
+    std::size_t readingsReadOut() const { return readingsReadOut_; }
+    std::size_t readingsReplacedUnread() const { return readingsReplacedUnread_; }
     std::size_t commandsAnswered() const { return commandsAnswered_; }
 
 private:
@@ -114,6 +118,8 @@ private:
     std::uint64_t now_ = 0;
     std::uint64_t nextKeyPress_ = 0;
     std::size_t readingsMade_ = 0;
+    std::size_t readingsReadOut_ = 0;
+    std::size_t readingsReplacedUnread_ = 0;
     std::size_t commandsAnswered_ = 0;
     double lastValue_ = 85.0;
 };

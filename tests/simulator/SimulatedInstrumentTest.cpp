@@ -109,6 +109,7 @@ TEST(SimulatedInstrument, HalvesOfTheHeldReadingThenNothingUndecodable) {
     EXPECT_EQ(modeText(r.reading), "LCD");
     // Read out: no longer new.
     EXPECT_FALSE(sim.holdsNewReading());
+    EXPECT_EQ(sim.readingsReadOut(), 1u);
     EXPECT_EQ(sim.respond({0x55, 0x01, 0, 0, 0, 0, 0, 0})[1], 0xFF);
 }
 
@@ -123,6 +124,14 @@ TEST(SimulatedInstrument, MeasureCommandsSetLightFlag) {
         sim.respond({0x55, 0x01, 0, 0, 0, 0, 0, 0});
     }
     EXPECT_EQ(sim.readingsMade(), 8u);
+    EXPECT_EQ(sim.readingsReadOut(), 8u);
+    // A reading made before the last one was read out replaces it.
+    sim.pressKey();
+    sim.respond({0x55, 0x00, 0, 0, 0, 0, 0, 0});
+    sim.respond({0xBB, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(sim.readingsReplacedUnread(), 1u);
+    EXPECT_EQ(sim.readingsMade(), 10u);
+    EXPECT_EQ(sim.readingsReadOut(), 8u);
 }
 
 // Every tenth from 0.0 to 399.9 through the encoder and the program's own decoder.
