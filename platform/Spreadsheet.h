@@ -1,0 +1,19 @@
+// Finding a spreadsheet program on systems without Excel.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zt40::platform {
+
+struct SpreadsheetCommand {
+    QString program; // full path
+    QStringList arguments;
+};
+
+// The first spreadsheet program found in the given folders (the PATH when empty), in the
+// order LibreOffice Calc, its stand-alone starters, Gnumeric; nullopt when none is there.
+std::optional<SpreadsheetCommand> findSpreadsheet(const QStringList& folders = {});
+
+} // namespace zt40::platform

@@ -1,0 +1,123 @@
+// System information on Windows: GetVersionExA, the registry under HKEY_LOCAL_MACHINE and the
+// executable's own version resource.
+#include "SystemInfo.h"
+
+#include <windows.h>
+#include <winver.h>
+
+#include <vector>
+
+namespace zt40::platform {
+namespace {
+
+std::wstring wideFrom1252(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string to1252(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int n = WideCharToMultiByte(1252, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                      0, "?", nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(1252, 0, text.data(), static_cast<int>(text.size()), out.data(), n, "?",
+                        nullptr);
+    return out;
+}
+
+// A text value of an open key; a missing or non-text value reads as "".
+std::string readText(HKEY key, const wchar_t* name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
+        return {};
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = size;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got) !=
+        ERROR_SUCCESS)
+        return {};
+    return to1252(std::wstring(buffer.data()));
+}
+
+// The full path of the running executable, however long.
+std::string executablePath() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size())
+            return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+class WindowsSystemInfo final : public SystemInfo {
+public:
+    OsVersionInfo osVersion() const override {
+        OsVersionInfo info;
+        OSVERSIONINFOA v{};
+        v.dwOSVersionInfoSize = sizeof(v); // 148 bytes, the basic record
+        if (GetVersionExA(&v) == FALSE)
+            return info;
+        info.majorVersion = v.dwMajorVersion;
+        info.minorVersion = v.dwMinorVersion;
+        info.buildNumber = v.dwBuildNumber;
+        info.platformId = v.dwPlatformId;
+        info.csdVersion = v.szCSDVersion;
+        return info;
+    }
+
+    std::optional<RegisteredUser> registryUser(const std::string& key) const override {
+        HKEY handle = nullptr;
+        const std::wstring path = wideFrom1252(key);
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_READ, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+            return std::nullopt;
+        RegisteredUser user{readText(handle, L"RegisteredOwner"),
+                            readText(handle, L"RegisteredOrganization")};
+        RegCloseKey(handle);
+        return user;
+    }
+
+    std::optional<std::string> accountFullName() const override { return std::nullopt; }
+    std::optional<std::string> environmentOrganization() const override { return std::nullopt; }
+
+    std::optional<ProgramVersion> programVersion() const override {
+        const std::string path = executablePath();
+        if (path.empty())
+            return std::nullopt;
+        DWORD ignored = 0;
+        const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+        if (size == 0)
+            return std::nullopt;
+        std::vector<char> data(size);
+        if (GetFileVersionInfoA(path.c_str(), 0, size, data.data()) == FALSE)
+            return std::nullopt;
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        if (VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) == FALSE ||
+            fixed == nullptr || length < sizeof(VS_FIXEDFILEINFO))
+            return std::nullopt;
+        // The product version, not the file version.
+        return ProgramVersion{HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+                              HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS)};
+    }
+};
+
+} // namespace
+
+const SystemInfo& systemInfo() {
+    static const WindowsSystemInfo info;
+    return info;
+}
+
+} // namespace zt40::platform
