@@ -1,0 +1,303 @@
+#include "Unit5.h"
+
+#include "Cp1252.h"
+#include "Languages.h"
+#include "Shell.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+
+#include <array>
+
+namespace zt40 {
+
+namespace {
+
+constexpr int ClientWidth = 514;
+constexpr int ClientHeight = 297;
+const QColor DesignBlue(0, 0, 255);
+const QColor BannerColour(65, 120, 184);
+
+constexpr const char* CaptionProperty = "caption";
+
+// The labels that follow the language: Label7 (licensee heading) and Label4 (author).
+struct LanguageLabels {
+    const char* licensee;
+    const char* author;
+};
+constexpr std::array<LanguageLabels, 3> LanguageTexts = {{
+    {"Licensee", "Author: Jorin Valbek"},
+    {"Lizenznehmer", "Autor: Jorin Valbek"},
+    {"Licenci\xE9", "Auteur: Jorin Valbek"},
+}};
+
+// What a caption shows: "&&" is one ampersand, a single "&" marks the next character as the
+// accelerator and is not shown.
+QString shownText(std::string_view caption) {
+    std::string shown;
+    shown.reserve(caption.size());
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size())
+            ++i;
+        else if (caption[i] == '&')
+            continue;
+        shown.push_back(caption[i]);
+    }
+    return fromCp1252(shown);
+}
+
+void setCaption(QLabel* label, const std::string& caption) {
+    label->setProperty(CaptionProperty, QByteArray::fromStdString(caption));
+    label->setText(shownText(caption));
+    if (label->property("autoSize").toBool())
+        label->adjustSize();
+}
+
+QFont pixelFont(int pixels, bool bold, const QString& family = QString()) {
+    QFont font;
+    if (!family.isEmpty())
+        font.setFamily(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+// A label that grows with its caption.
+QLabel* autoLabel(QWidget* parent, const char* objectName, const std::string& caption, int x,
+                  int y) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setProperty("autoSize", true);
+    label->move(x, y);
+    setCaption(label, caption);
+    return label;
+}
+
+// A label of fixed size.
+QLabel* fixedLabel(QWidget* parent, const char* objectName, const std::string& caption, int x,
+                   int y, int w, int h) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setGeometry(x, y, w, h);
+    setCaption(label, caption);
+    return label;
+}
+
+} // namespace
+
+TForm5::TForm5(QWidget* parent) : TForm5(platform::systemInfo(), parent) {}
+
+TForm5::TForm5(const platform::SystemInfo& system, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      system_(system) {
+    setObjectName("Form5");
+    setWindowTitle("Info");
+    setFixedSize(ClientWidth, ClientHeight);
+    QFont font("MS Sans Serif");
+    font.setPointSize(8);
+    setFont(font);
+    createControls();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TForm5::createControls() {
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(16, 16, 124, 31);
+    Image1->setAttribute(Qt::WA_TranslucentBackground);
+    Image1->setPixmap(QPixmap(":/images/logo.png"));
+
+    Label6 = fixedLabel(this, "Label6", "DORVANEX II", 160, 8, 185, 37);
+    Label6->setFont(pixelFont(32, true, "Arial"));
+    Label9 = autoLabel(this, "Label9", "\xAE", 352, 8);
+    Label9->setFont(pixelFont(16, false));
+    Label9->adjustSize();
+    Label10 = fixedLabel(this, "Label10", "ZT 40", 384, 8, 113, 37);
+    Label10->setFont(pixelFont(32, true, "Arial"));
+    for (QLabel* label : {Label6, Label9, Label10})
+        setTextColour(label, DesignBlue);
+
+    Label2 =
+        autoLabel(this, "Label2", "Copyright \xA9 TARVELON GMBH. Alle Rechte vorbehalten.", 16, 88);
+    sys = autoLabel(this, "sys", "Windows 95/98/NT", 16, 120);
+    sp = autoLabel(this, "sp", "Service Pack", 16, 136);
+    Label4 = autoLabel(this, "Label4", "Autor: Jorin Valbek", 16, 168);
+    text1 = autoLabel(this, "text1", "Version: 0.16.D", 16, 192);
+    Label7 = autoLabel(this, "Label7", "Lizenznehmer:", 16, 216);
+    name = autoLabel(this, "name", "Name", 16, 240);
+    org = autoLabel(this, "org", "Organisation", 16, 256);
+
+    ok = new QPushButton("OK", this);
+    ok->setObjectName("ok");
+    ok->setGeometry(408, 144, 73, 25);
+    ok->setDefault(true); // Enter; Esc closes every dialog
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    Label3 = autoLabel(this, "Label3", "Internet:", 352, 224);
+    web = autoLabel(this, "web", "TARVELON GMBH Website", 352, 240);
+    web->setToolTip("Tarvelon Website aufrufen");
+    mail = autoLabel(this, "mail", std::string("EMail (") + SupportAddress + ")", 352, 256);
+    mail->setToolTip("EMail an Support senden");
+    for (QLabel* link : {web, mail}) {
+        QFont linkFont = link->font();
+        linkFont.setUnderline(true);
+        link->setFont(linkFont);
+        setTextColour(link, DesignBlue);
+        link->setCursor(Qt::PointingHandCursor);
+        link->adjustSize();
+        link->installEventFilter(this);
+    }
+}
+
+void TForm5::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+bool TForm5::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == web) {
+            webClick();
+            return true;
+        }
+        if (watched == mail) {
+            mailClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm5::FormShow() {
+    // 1. The two labels that follow the language; other numbers leave them as they are.
+    if (ActiveLanguage >= 0 && ActiveLanguage < static_cast<int>(LanguageTexts.size())) {
+        const LanguageLabels& texts = LanguageTexts[static_cast<std::size_t>(ActiveLanguage)];
+        setCaption(Label7, texts.licensee);
+        setCaption(Label4, texts.author);
+    }
+
+    // 2. The product name in the banner colour of the main window.
+    for (QLabel* label : {Label6, Label9, Label10})
+        setTextColour(label, BannerColour);
+
+    // 3. and 4. The operating system and its text.
+    const platform::OsVersionInfo version = system_.osVersion();
+    const std::string text = osText(version);
+
+    // 5. The key that holds the registered owner depends on the family.
+    const char* key = nullptr;
+    switch (version.platformId) {
+    case platform::PlatformWin9x:
+        key = platform::RegistryKeyWin9x;
+        setCaption(sys, text);
+        setCaption(sp, "");
+        break;
+    case platform::PlatformWinNT:
+        key = platform::RegistryKeyWinNT;
+        setCaption(sys, text);
+        setCaption(sp, version.csdVersion);
+        break;
+    default:
+        // Not Windows: the system names itself, and has no service packs.
+        if (!version.systemText.empty()) {
+            setCaption(sys, version.systemText);
+            setCaption(sp, "");
+        }
+        break;
+    }
+
+    // 6. Registered owner and organisation; what cannot be read keeps its caption.
+    if (key != nullptr) {
+        if (const std::optional<platform::RegisteredUser> user = system_.registryUser(key)) {
+            setCaption(name, doubledAmpersands(user->owner));
+            setCaption(org, doubledAmpersands(user->organization));
+        }
+    } else {
+        if (const std::optional<std::string> fullName = system_.accountFullName())
+            setCaption(name, doubledAmpersands(*fullName));
+        if (const std::optional<std::string> organization = system_.environmentOrganization())
+            setCaption(org, doubledAmpersands(*organization));
+    }
+
+    // 7. The program's version.
+    setCaption(text1, "Programm-Version: " + GetVersionText());
+}
+
+std::string TForm5::GetVersionText() const {
+    const std::optional<platform::ProgramVersion> version = system_.programVersion();
+    return version ? versionText(*version) : std::string();
+}
+
+void TForm5::webClick() {
+    platform::openUrl(WebAddress);
+}
+
+void TForm5::mailClick() {
+    platform::openUrl(std::string("mailto:") + SupportAddress);
+}
+
+std::string TForm5::osName(std::uint32_t major, std::uint32_t minor) {
+    struct Name {
+        std::uint32_t major;
+        std::uint32_t minor;
+        const char* name;
+    };
+    static constexpr std::array<Name, 8> names = {{
+        {6, 1, "Microsoft Windows 7 "},
+        {6, 0, "Microsoft Windows Vista "},
+        {5, 2, "Windows Server 2003"},
+        {5, 1, "Windows XP"},
+        {5, 0, "Windows 2000"},
+        {4, 90, "Windows Me"},
+        {4, 10, "Windows 98"},
+        {4, 0, "Windows NT/95"},
+    }};
+    for (const Name& n : names) {
+        if (n.major == major && n.minor == minor)
+            return n.name;
+    }
+    return {};
+}
+
+std::string TForm5::osText(const platform::OsVersionInfo& version) {
+    return osName(version.majorVersion, version.minorVersion) + ", Version " +
+           std::to_string(version.majorVersion) + "." + std::to_string(version.minorVersion) + "." +
+           std::to_string(version.buildNumber & 0xFFFFu);
+}
+
+std::string TForm5::doubledAmpersands(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out.push_back(c);
+        if (c == '&')
+            out.push_back('&');
+    }
+    return out;
+}
+
+std::string TForm5::versionText(const platform::ProgramVersion& version) {
+    return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." +
+           std::to_string(version[2]) + "." + std::to_string(version[3]);
+}
+
+std::string TForm5::caption(const QLabel* label) {
+    return label->property(CaptionProperty).toByteArray().toStdString();
+}
+
+} // namespace zt40
