@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace zt40::sim {
@@ -41,10 +40,10 @@ std::string valueText(const EncodedReading& r, char separator = '.') {
     return valueListText(result.reading);
 }
 
+// "  %3d.%d ": the value right-aligned in positions 2 to 4, a point and the tenth.
 std::string expectedText(int integerPart, int tenth) {
-    char text[16];
-    std::snprintf(text, sizeof text, "  %3d.%d ", integerPart, tenth);
-    return text;
+    std::string digits = std::to_string(integerPart);
+    return "  " + std::string(3 - digits.size(), ' ') + digits + "." + std::to_string(tenth) + " ";
 }
 
 TEST(SimulatedInstrument, ServesSerialNumberByteByByte) {
