@@ -1,0 +1,7 @@
+// A static library that links the resources, as the application library does; the test
+// program links only this library, so it sees what a program built that way sees.
+#include <QString>
+
+QString resourceProbeName() {
+    return QStringLiteral("probe");
+}
