@@ -27,11 +27,17 @@ char toByte(char16_t unit) {
 } // namespace
 
 QString fromCp1252(std::string_view bytes) {
-    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : char16_t{b});
+    // The code page is Latin-1 apart from 0x80..0x9F: convert as Latin-1, then mend those.
+    QString text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QChar* out = nullptr;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b >= 0x80 && b < 0xA0) {
+            if (out == nullptr) {
+                out = text.data();
+            }
+            out[i] = QChar(kHighControls[b - 0x80]);
+        }
     }
     return text;
 }

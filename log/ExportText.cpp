@@ -12,6 +12,11 @@ void ExportLineList::clear() {
     firstField_ = true;
 }
 
+void ExportLineList::reserve(std::size_t lines, std::size_t bytes) {
+    ends_.reserve(lines);
+    text_.reserve(bytes + 2 * lines);
+}
+
 void ExportLineList::append(std::string_view line) {
     beginLine();
     text_.append(line);
@@ -56,6 +61,13 @@ void ExportLineList::endLine() {
 void buildExportLines(ExportLineList& lines, const MeasurementListModel& model,
                       const ColumnTexts& titles) {
     lines.clear();
+    const auto rows = static_cast<std::size_t>(model.count());
+    std::size_t titleBytes = 0;
+    for (const auto& title : titles) {
+        titleBytes += title.size();
+    }
+    // Per row: up to ten digits of its number and five tabs besides its texts.
+    lines.reserve(rows + 1, titleBytes + 5 + model.textBytes() + rows * 15);
     lines.beginLine();
     lines.addField({});
     for (const auto& title : titles) {

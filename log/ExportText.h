@@ -17,6 +17,8 @@ namespace zt40 {
 class ExportLineList {
 public:
     void clear();
+    // Room for this many lines and bytes of line text, so that building never reallocates.
+    void reserve(std::size_t lines, std::size_t bytes);
     // Appends one line; the CR LF is added here.
     void append(std::string_view line);
 

@@ -55,6 +55,7 @@ void MeasurementListModel::appendRow(std::string_view date, std::string_view tim
                        trimBlanksAndControls(comment)});
     const int at = count();
     beginInsertRows({}, at, at);
+    textBytes_ += row.packed.size();
     rows_.push_back(std::move(row));
     endInsertRows();
 }
@@ -64,6 +65,7 @@ void MeasurementListModel::removeRowAt(int row) {
         return;
     }
     beginRemoveRows({}, row, row);
+    textBytes_ -= rows_[row].packed.size();
     rows_.erase(rows_.begin() + row);
     endRemoveRows();
 }
@@ -75,6 +77,7 @@ void MeasurementListModel::clearRows() {
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
+    textBytes_ = 0;
     endResetModel();
 }
 
@@ -84,7 +87,9 @@ void MeasurementListModel::setComment(int row, std::string_view comment) {
     }
     Row& r = rows_[row];
     const std::uint32_t start = r.ends[ColValue];
+    textBytes_ -= r.packed.size();
     r.packed.replace(start, std::string::npos, comment);
+    textBytes_ += r.packed.size();
     const QModelIndex changed = index(row, ColComment);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
 }

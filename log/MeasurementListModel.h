@@ -39,6 +39,8 @@ public:
     void setComment(int row, std::string_view comment);
 
     int count() const { return static_cast<int>(rows_.size()); }
+    // Bytes of all texts of all rows together, so an export can size its buffer at once.
+    std::size_t textBytes() const { return textBytes_; }
     // One text of a row, Windows-1252; empty for a row or column out of range.
     std::string_view text(int row, int column) const;
 
@@ -64,6 +66,7 @@ private:
     };
     static Row makeRow(std::initializer_list<std::string_view> texts);
     std::vector<Row> rows_;
+    std::size_t textBytes_ = 0;
     ColumnTexts captions_{"Date", "Time", "Mode", "Value", "Comment"};
 };
 

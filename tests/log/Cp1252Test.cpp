@@ -4,14 +4,10 @@
 
 using namespace zt40;
 
-TEST(Cp1252, LettersOfWesternLanguagesRoundTrip) {
-    const std::string bytes = "\xE4\xF6\xFC\xDF \xE9\xE8\xEA \x80 \x84\x93";
-    const QString text = fromCp1252(bytes);
-    EXPECT_EQ(text, QString::fromUtf8("äöüß éèê € „“"));
-    EXPECT_EQ(toCp1252(text), bytes);
-}
+TEST(Cp1252, LettersOfWesternLanguagesAndEveryByteRoundTrip) {
+    EXPECT_EQ(fromCp1252("\xE4\xF6\xFC\xDF \xE9\xE8\xEA \x80 \x84\x93"),
+              QString::fromUtf8("äöüß éèê € „“"));
 
-TEST(Cp1252, EveryByteSurvivesARoundTrip) {
     std::string all;
     for (int b = 0; b < 256; ++b) {
         all.push_back(static_cast<char>(b));

@@ -1,0 +1,319 @@
+// Speed and memory of the measurement log: appending rows with a view attached (against
+// QTreeWidget, the usual Qt list), memory per row, the export text, and printing to PDF.
+#include "Cp1252.h"
+#include "ExportText.h"
+#include "MeasurementListModel.h"
+#include "QPainterCanvas.h"
+
+#include <QApplication>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstring>
+#include <malloc.h>
+#include <memory>
+#include <string>
+
+using namespace zt40;
+
+namespace {
+
+// Texts of a typical row: the value as the instrument shows it, most comments empty.
+struct TypicalRow {
+    std::string date = "08.12.2026";
+    std::string time = "23:21:47";
+    std::string mode = "L D";
+    std::string value = "   12,5 ";
+    std::string comment;
+};
+
+std::string valueText(long i) {
+    return "  " + std::to_string(i % 1000) + "," + std::to_string(i % 10);
+}
+
+void fillModel(MeasurementListModel& model, long rows) {
+    const TypicalRow r;
+    for (long i = 0; i < rows; ++i) {
+        model.appendRow(r.date, r.time, r.mode, valueText(i), r.comment);
+    }
+}
+
+QTreeWidgetItem* treeItem(long i) {
+    const TypicalRow r;
+    return new QTreeWidgetItem(QStringList{
+        fromCp1252(r.date), fromCp1252(r.time), fromCp1252(trimBlanksAndControls(r.mode)),
+        fromCp1252(trimBlanksAndControls(valueText(i))), fromCp1252(r.comment)});
+}
+
+void fillTree(QTreeWidget& tree, long rows) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows);
+    for (long i = 0; i < rows; ++i) {
+        items.append(treeItem(i));
+    }
+    tree.addTopLevelItems(items);
+}
+
+// Settings the main window's list control uses: a flat list of whole-row single selections.
+void setUpView(QTreeView& view) {
+    view.setRootIsDecorated(false);
+    view.setUniformRowHeights(true);
+    view.setAllColumnsShowFocus(true);
+    view.setSelectionMode(QAbstractItemView::SingleSelection);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.resize(700, 300);
+    view.show();
+}
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBatch = 1000;
+
+// Appending at a fixed list size: each iteration appends a batch (timed), then removes it.
+void BM_AppendModel(benchmark::State& state) {
+    MeasurementListModel model;
+    fillModel(model, state.range(0));
+    QTreeView view;
+    view.setModel(&model);
+    setUpView(view);
+    QApplication::processEvents();
+    const TypicalRow r;
+    const std::string value = valueText(7);
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        for (int k = 0; k < kBatch; ++k) {
+            model.appendRow(r.date, r.time, r.mode, value, r.comment);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        for (int k = 0; k < kBatch; ++k) {
+            model.removeRowAt(model.count() - 1);
+        }
+        QApplication::processEvents();
+    }
+    state.counters["ns_per_row"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBatch,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_AppendModel)->Arg(1000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_AppendTreeWidget(benchmark::State& state) {
+    QTreeWidget tree;
+    tree.setColumnCount(ColumnCount);
+    fillTree(tree, state.range(0));
+    setUpView(tree);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        for (int k = 0; k < kBatch; ++k) {
+            tree.addTopLevelItem(treeItem(7));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        for (int k = 0; k < kBatch; ++k) {
+            delete tree.takeTopLevelItem(tree.topLevelItemCount() - 1);
+        }
+        QApplication::processEvents();
+    }
+    state.counters["ns_per_row"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBatch,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_AppendTreeWidget)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// The whole append as the main window does it: append, make it current and selected, scroll
+// it into view. The view lays itself out again for that, which is the view's own cost.
+constexpr int kShownBatch = 10;
+
+template <typename Append, typename Current>
+void appendShown(benchmark::State& state, QTreeView& view, Append append, Current current,
+                 const std::function<void()>& removeLast) {
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        for (int k = 0; k < kShownBatch; ++k) {
+            append();
+            const QModelIndex index = current();
+            view.setCurrentIndex(index);
+            view.scrollTo(index);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        for (int k = 0; k < kShownBatch; ++k) {
+            removeLast();
+        }
+        QApplication::processEvents();
+    }
+}
+
+void BM_AppendShownModel(benchmark::State& state) {
+    MeasurementListModel model;
+    fillModel(model, state.range(0));
+    QTreeView view;
+    view.setModel(&model);
+    setUpView(view);
+    QApplication::processEvents();
+    const TypicalRow r;
+    appendShown(
+        state, view, [&] { model.appendRow(r.date, r.time, r.mode, r.value, r.comment); },
+        [&] { return model.index(model.count() - 1, 0); },
+        [&] { model.removeRowAt(model.count() - 1); });
+}
+BENCHMARK(BM_AppendShownModel)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_AppendShownTreeWidget(benchmark::State& state) {
+    QTreeWidget tree;
+    tree.setColumnCount(ColumnCount);
+    fillTree(tree, state.range(0));
+    setUpView(tree);
+    QApplication::processEvents();
+    appendShown(
+        state, tree, [&] { tree.addTopLevelItem(treeItem(7)); },
+        [&] { return tree.model()->index(tree.topLevelItemCount() - 1, 0); },
+        [&] { delete tree.takeTopLevelItem(tree.topLevelItemCount() - 1); });
+}
+BENCHMARK(BM_AppendShownTreeWidget)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+std::size_t heapInUse() {
+    return mallinfo2().uordblks;
+}
+
+// Heap bytes per row of a million typical rows: the model alone, and once a view has laid
+// them out; QTreeWidget for comparison.
+void BM_MemoryPerRow(benchmark::State& state) {
+    constexpr long kRows = 1000000;
+    double modelBytes = 0, withView = 0, treeBytes = 0;
+    for (auto _ : state) {
+        const std::size_t before = heapInUse();
+        auto model = std::make_unique<MeasurementListModel>();
+        fillModel(*model, kRows);
+        modelBytes = static_cast<double>(heapInUse() - before) / kRows;
+        {
+            QTreeView view;
+            view.setModel(model.get());
+            setUpView(view);
+            QApplication::processEvents();
+            withView = static_cast<double>(heapInUse() - before) / kRows;
+        }
+        model.reset();
+
+        const std::size_t beforeTree = heapInUse();
+        auto tree = std::make_unique<QTreeWidget>();
+        tree->setColumnCount(ColumnCount);
+        fillTree(*tree, kRows);
+        treeBytes = static_cast<double>(heapInUse() - beforeTree) / kRows;
+    }
+    state.counters["model_B_per_row"] = modelBytes;
+    state.counters["model_and_view_B_per_row"] = withView;
+    state.counters["treewidget_B_per_row"] = treeBytes;
+}
+BENCHMARK(BM_MemoryPerRow)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Export of 100,000 rows: the line list and its text (the .dat bytes) plus the Unicode text
+// for the clipboard.
+constexpr long kExportRows = 100000;
+const ColumnTexts kTitles{"Date", "Time", "Mode", "Value", "Comment"};
+
+MeasurementListModel& exportModel() {
+    static MeasurementListModel* model = [] {
+        auto* m = new MeasurementListModel;
+        const TypicalRow r;
+        for (long i = 0; i < kExportRows; ++i) {
+            m->appendRow(r.date, r.time, r.mode, valueText(i), i % 10 == 0 ? "Probe \xE4" : "");
+        }
+        return m;
+    }();
+    return *model;
+}
+
+void BM_ExportText(benchmark::State& state) {
+    const MeasurementListModel& model = exportModel();
+    ExportLineList lines;
+    for (auto _ : state) {
+        buildExportLines(lines, model, kTitles);
+        QString unicode = lines.unicodeText();
+        benchmark::DoNotOptimize(unicode.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(lines.text().size()));
+}
+BENCHMARK(BM_ExportText)->Unit(benchmark::kMillisecond);
+
+// Baseline: the same texts copied once out of the list into one buffer, nothing else.
+void BM_ExportBaselineCopy(benchmark::State& state) {
+    const MeasurementListModel& model = exportModel();
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        out.reserve(model.textBytes());
+        for (int i = 0; i < model.count(); ++i) {
+            for (int c = 0; c < ColumnCount; ++c) {
+                out.append(model.text(i, c));
+            }
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(out.size()));
+}
+BENCHMARK(BM_ExportBaselineCopy)->Unit(benchmark::kMillisecond);
+
+// For reference: one memcpy of the finished export text.
+void BM_ExportBaselineMemcpy(benchmark::State& state) {
+    ExportLineList lines;
+    buildExportLines(lines, exportModel(), kTitles);
+    const std::string& text = lines.text();
+    std::unique_ptr<char[]> copy(new char[text.size()]);
+    for (auto _ : state) {
+        std::memcpy(copy.get(), text.data(), text.size());
+        benchmark::DoNotOptimize(copy.get());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ExportBaselineMemcpy)->Unit(benchmark::kMillisecond);
+
+// Printing 10,000 rows (200 pages) to a PDF file.
+void BM_PrintPdf(benchmark::State& state) {
+    MeasurementListModel model;
+    fillModel(model, state.range(0));
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("list.pdf"));
+        const PrintResult result = printMeasurementListOn(printer, model, kTitles, 0);
+        if (!result.ok) {
+            state.SkipWithError(result.error.toStdString().c_str());
+        }
+    }
+}
+BENCHMARK(BM_PrintPdf)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
