@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 
 namespace zt40::test {
 namespace {
@@ -69,7 +70,7 @@ protected:
             env.tick(cycle);
         }
     }
-    long serialRequests() const {
+    std::ptrdiff_t serialRequests() const {
         return std::count_if(env.sent.begin(), env.sent.end(),
                              [](const InstrumentFrame& f) { return f[0] == Code::ReadSerial; });
     }
