@@ -1,5 +1,6 @@
 # GoogleTest and GoogleMock built inside this build from Debian's googletest source package,
-# for builds whose target system has no installed GoogleTest (the Windows cross build).
+# for builds whose target system has no installed GoogleTest: the Windows cross build, or any
+# build given -DZT40_GOOGLETEST_SOURCE_DIR=<googletest source tree>.
 # Provides the same targets as find_package(GTest): GTest::gtest, GTest::gtest_main,
 # GTest::gmock, GTest::gmock_main.
 set(ZT40_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest source tree to build")
