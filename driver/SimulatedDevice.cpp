@@ -1,0 +1,24 @@
+#include "SimulatedDevice.h"
+
+#include "InstrumentUsbIds.h"
+
+namespace zt40::driver {
+
+SimulatedDevice::SimulatedDevice(std::shared_ptr<sim::SimulatedInstrument> instrument,
+                                 std::string name)
+    : ModelledDevice(InstrumentVendorId, InstrumentProductId,
+                     {{InstrumentInEndpoint, 0x03, 8, 10}, {InstrumentOutEndpoint, 0x03, 8, 10}}),
+      instrument_(std::move(instrument)), name_(std::move(name)) {}
+
+void SimulatedDevice::submit(const std::shared_ptr<Transfer>& transfer) {
+    std::size_t moved = 0;
+    const sim::Completion c = transfer->isIn()
+                                  ? instrument_->read(transfer->data(), transfer->size(), moved)
+                                  : instrument_->write(transfer->data(), transfer->size(), moved);
+    if (c == sim::Completion::Done) {
+        transfer->complete(0, static_cast<std::uint32_t>(moved));
+    }
+    // Otherwise it stays pending until cancelled, as on an instrument that does not answer.
+}
+
+} // namespace zt40::driver
