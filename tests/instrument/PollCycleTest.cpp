@@ -127,6 +127,9 @@ TEST_F(PollCycleTest, SecondHalfShowsReadingThenAppendsRowWithDateAndTime) {
     // The reduced S0 stays in the buffer, so it goes out in the next command's unwritten bytes.
     cycle.Timer1Timer();
     EXPECT_EQ(lastSent(), (InstrumentFrame{0x5A, 0x00, 0x00, '.', '3', ' ', 0xC6, 0x0E}));
+    // The last half belongs to 0x55 replies only.
+    EXPECT_EQ(cycle.lastReplyCode(), Code::ReadFirmware);
+    EXPECT_EQ(cycle.lastHalf(), 0);
 }
 
 TEST_F(PollCycleTest, ReadingsRepeatWithFirmwareFirstHalfSecondHalf) {
