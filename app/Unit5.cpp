@@ -5,6 +5,7 @@
 #include "Shell.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -58,12 +59,17 @@ void setCaption(QLabel* label, const std::string& caption) {
         label->adjustSize();
 }
 
-QFont pixelFont(int pixels, bool bold, const QString& family = QString()) {
+// A font of the given cell height in pixels, as a Windows font height counts them (the em
+// is smaller by the internal leading), so the product name fits its fixed-size labels.
+QFont cellHeightFont(int pixels, bool bold, const QString& family = QString()) {
     QFont font;
     if (!family.isEmpty())
         font.setFamily(family);
-    font.setPixelSize(pixels);
     font.setBold(bold);
+    int size = pixels;
+    do {
+        font.setPixelSize(size);
+    } while (QFontMetrics(font).height() > pixels && --size > pixels / 2);
     return font;
 }
 
@@ -94,6 +100,29 @@ QLabel* fixedLabel(QWidget* parent, const char* objectName, const std::string& c
     return label;
 }
 
+// Narrows a label's font a little where the fallback fonts run wider than the original ones,
+// so that the whole caption stays readable: inside the label's width for a fixed-size label,
+// inside the window for one that grows.
+void fitIntoWidth(QLabel* label, int right) {
+    const bool fixed = !label->property("autoSize").toBool();
+    const auto tooWide = [&] {
+        const int width = QFontMetrics(label->font()).horizontalAdvance(label->text());
+        return fixed ? width > label->width() : label->x() + width > right;
+    };
+    QFont font = label->font();
+    while (tooWide()) {
+        if (font.pixelSize() > 8)
+            font.setPixelSize(font.pixelSize() - 1);
+        else if (font.pixelSize() <= 0 && font.pointSizeF() > 6.0)
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        else
+            break;
+        label->setFont(font);
+    }
+    if (!fixed)
+        label->adjustSize();
+}
+
 } // namespace
 
 TForm5::TForm5(QWidget* parent) : TForm5(platform::systemInfo(), parent) {}
@@ -106,7 +135,9 @@ TForm5::TForm5(const platform::SystemInfo& system, QWidget* parent)
     setObjectName("Form5");
     setWindowTitle("Info");
     setFixedSize(ClientWidth, ClientHeight);
-    QFont font("MS Sans Serif");
+    // Where "MS Sans Serif" is missing, the Arial-metric sans comes closest to its widths.
+    QFont font;
+    font.setFamilies({"MS Sans Serif", "Liberation Sans", "Arial"});
     font.setPointSize(8);
     setFont(font);
     createControls();
@@ -122,12 +153,14 @@ void TForm5::createControls() {
     Image1->setPixmap(QPixmap(":/images/logo.png"));
 
     Label6 = fixedLabel(this, "Label6", "DORVANEX II", 160, 8, 185, 37);
-    Label6->setFont(pixelFont(32, true, "Arial"));
+    Label6->setFont(cellHeightFont(32, true, "Arial"));
     Label9 = autoLabel(this, "Label9", "\xAE", 352, 8);
-    Label9->setFont(pixelFont(16, false));
+    Label9->setFont(cellHeightFont(16, false));
     Label9->adjustSize();
     Label10 = fixedLabel(this, "Label10", "ZT 40", 384, 8, 113, 37);
-    Label10->setFont(pixelFont(32, true, "Arial"));
+    Label10->setFont(cellHeightFont(32, true, "Arial"));
+    fitIntoWidth(Label6, ClientWidth);
+    fitIntoWidth(Label10, ClientWidth);
     for (QLabel* label : {Label6, Label9, Label10})
         setTextColour(label, DesignBlue);
 
@@ -158,7 +191,7 @@ void TForm5::createControls() {
         link->setFont(linkFont);
         setTextColour(link, DesignBlue);
         link->setCursor(Qt::PointingHandCursor);
-        link->adjustSize();
+        fitIntoWidth(link, ClientWidth - 2);
         link->installEventFilter(this);
     }
 }
