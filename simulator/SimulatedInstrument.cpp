@@ -80,12 +80,14 @@ SimulatedInstrument::Config SimulatedInstrument::scenario(std::string_view name)
 
 void SimulatedInstrument::makeReading(bool light) {
     // A believable gloss value: drifting around the last one, now and then a high-gloss
-    // sample above 100 that needs the overflow encoding.
+    // sample above 100 that needs the overflow encoding (x10.0 to x39.9 for x = 1, 2, 3).
     std::uniform_real_distribution<double> step(-4.0, 4.0);
     std::uniform_int_distribution<int> pick(0, 9);
     double value = lastValue_ + step(rng_);
     if (pick(rng_) == 0) {
-        value = 110.0 + 29.9 * (pick(rng_) / 9.0);
+        std::uniform_int_distribution<int> hundred(1, 3);
+        std::uniform_int_distribution<int> tenths(0, 299);
+        value = hundred(rng_) * 100.0 + 10.0 + tenths(rng_) / 10.0;
     } else {
         value = std::clamp(value, 2.0, 98.0);
         lastValue_ = value;

@@ -181,22 +181,6 @@ TEST(DecodeReading, OverflowMovesF3LeftAndWritesReducedS0Back) {
     }
 }
 
-TEST(DecodeReading, NoOverflowUpToDigitNineLeavesBufferAlone) {
-    for (int s0 = 0; s0 <= 0x39; ++s0) {
-        DecoderState state;
-        InstrumentFrame f{0x55, 0x00, 'a', 'b', 0x00, 'c', 0, 0};
-        decodeReply(f, state, '.');
-        f = {0x55, 0x01, static_cast<std::uint8_t>(s0), 'd', 'e', 'f', 0, 0};
-        const auto before = f;
-        const auto r = decodeReply(f, state, '.');
-        EXPECT_EQ(f, before);
-        EXPECT_EQ(r.reading.value[2], ' ');
-        EXPECT_EQ(r.reading.value[3], 'c');
-        const char expected4 = (s0 == ',' || s0 == '.') ? '.' : static_cast<char>(s0);
-        EXPECT_EQ(r.reading.value[4], expected4);
-    }
-}
-
 TEST(DecodeReading, SecondHalfWithoutFirstHalfUsesHeldBytes) {
     DecoderState state;
     // Before any first half: the held bytes are zeros.

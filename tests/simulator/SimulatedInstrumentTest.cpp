@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -285,6 +286,7 @@ TEST(Readings, MadeReadingsDecodeToDigitsAndAPoint) {
     SimulatedInstrument sim;
     DecoderState state;
     int high = 0;
+    std::array<int, 4> hundreds{};
     for (int i = 0; i < 2000; ++i) {
         sim.pressKey(i % 3 == 0);
         InstrumentFrame f = sim.respond({0x55, 0x00, 0, 0, 0, 0, 0, 0});
@@ -299,10 +301,15 @@ TEST(Readings, MadeReadingsDecodeToDigitsAndAPoint) {
         ASSERT_LE(v, 399.9) << text;
         ASSERT_EQ(text[5], '.') << text;
         high += v >= 100.0;
+        ++hundreds[static_cast<std::size_t>(v / 100.0)];
         EXPECT_EQ(modeText(r.reading)[0] == 'L', i % 3 == 0);
     }
     EXPECT_GT(high, 50);
     EXPECT_LT(high, 1000);
+    // High-gloss samples use every hundred the value layout can carry up to 399.9.
+    EXPECT_GT(hundreds[1], 10);
+    EXPECT_GT(hundreds[2], 10);
+    EXPECT_GT(hundreds[3], 10);
 }
 
 } // namespace
