@@ -12,3 +12,12 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                 WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+
+# Listing a program's tests under Wine can take longer than GoogleTest's default 5 seconds on a
+# busy machine, and is better not done while the compiler runs: list them when ctest starts,
+# with more time. Arguments given by the caller take precedence.
+if(COMMAND gtest_discover_tests)
+    function(gtest_discover_tests target)
+        _gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 ${ARGN})
+    endfunction()
+endif()
