@@ -1,0 +1,126 @@
+#include "Languages.h"
+
+namespace zt40 {
+
+LanguageTable EnglishTable{};
+LanguageTable GermanTable{};
+LanguageTable FrenchTable{};
+LanguageTable UiText{};
+std::int32_t ActiveLanguage = 0;
+
+namespace {
+
+// Slot by slot: English, German, French. Non-ASCII letters are Windows-1252 escapes,
+// split from the following letters so that they are not read as hex digits.
+struct SlotTexts {
+    const char* english;
+    const char* german;
+    const char* french;
+};
+
+constexpr std::array<SlotTexts, FilledSlots> Texts{{
+    {"Couldn't open port! Please restart application to retry!",
+     "Kann Port nicht \xF6"
+     "ffnen! Bitte Anwendung erneut starten!",
+     "N'ouvre pas le port. Recomencer application s.v.p."},
+    {"Connection lost", "Verbindung unterbrochen", "Jonction perdue"},
+    {"Are you shure ?", "Sind Sie sicher ?", "Vous \xEAtes s\xFBre?"},
+    {"Question", "Frage", "Question"},
+    {"Date", "Datum", "Date"},
+    {"Time", "Zeit", "Heure"},
+    {"Mode", "Modus", "Mode"},
+    {"Value", "Wert", "Valeur"},
+    {"Comment", "Kommentar", "Commentaire"},
+    {"Data", "Daten",
+     "Donn\xE9"
+     "es"},
+    {"Measure", "Messen", "Mesurer"},
+    {"Light", "Licht", "Lumi\xE8re"},
+    {"Serial No.:", "Serien Nr.:", "No. de s\xE9rie :"},
+    {"Firmware :", "Firmware :", "No. de version :"},
+    {"Clear Data", "Daten l\xF6schen",
+     "Effacer les don\xE9"
+     "es"},
+    {"Clear Line", "Zeile l\xF6schen", "Effacer la ligne"},
+    {"Export", "Export", "Exportation"},
+    {"Options", "Optionen", "Options"},
+    {"Save to Clipboard and start Excel", "Speichern in Zwischenablage und Excel starten",
+     "M\xE9moriser dans le presse-papiers et d\xE9marrer Excel"},
+    {"Save to File", "Speichern in Datei", "M\xE9moriser dans un fichier"},
+    {"Print", "Drucken", "Imprimer"},
+    {"Cancel", "Abbrechen", "Quitter"},
+    {"Change Comment For Data", "Kommentar \xE4ndern", "Changer le commentaire"},
+    {"CTRUK.ICO", "CTRGERM.ICO", "CTRFRAN.ICO"},
+    {"Language", "Sprache", "Langue"},
+    {"", "", ""},
+}};
+
+} // namespace
+
+void FillLanguageTables() {
+    for (std::size_t i = 0; i < Texts.size(); ++i) {
+        EnglishTable[i] = Texts[i].english;
+        GermanTable[i] = Texts[i].german;
+        FrenchTable[i] = Texts[i].french;
+    }
+}
+
+const LanguageTable* languageTable(int language) {
+    switch (language) {
+    case LanguageEnglish:
+        return &EnglishTable;
+    case LanguageGerman:
+        return &GermanTable;
+    case LanguageFrench:
+        return &FrenchTable;
+    default:
+        return nullptr;
+    }
+}
+
+bool copyLanguageToUiText(int language) {
+    const LanguageTable* source = languageTable(language);
+    if (source == nullptr) {
+        return false;
+    }
+    for (std::size_t i = 0; i < source->size() && (*source)[i] != nullptr; ++i) {
+        UiText[i] = (*source)[i];
+    }
+    return true;
+}
+
+std::string uiText(int slot) {
+    if (slot < 0 || slot >= LanguageTableSize) {
+        return {};
+    }
+    const char* text = UiText[static_cast<std::size_t>(slot)];
+    return text == nullptr ? std::string() : std::string(text);
+}
+
+std::string helpFileName(int language) {
+    switch (language) {
+    case LanguageEnglish:
+    case LanguageFrench:
+        return "hilfe_e.chm";
+    case LanguageGerman:
+        return "hilfe.chm";
+    default:
+        return {};
+    }
+}
+
+std::string spreadsheetMissingText(int language) {
+    switch (language) {
+    case LanguageGerman:
+        return "Es konnte kein Tabellenkalkulationsprogramm gestartet werden. "
+               "Die Daten stehen in der Zwischenablage.";
+    case LanguageFrench:
+        return "Aucun tableur n'a pu \xEAtre d\xE9marr\xE9. "
+               "Les donn\xE9"
+               "es sont dans le presse-papiers.";
+    default:
+        return "No spreadsheet program could be started. The data are on the clipboard.";
+    }
+}
+
+} // namespace zt40

@@ -1,0 +1,70 @@
+// The three language tables, the active text set UiText and the active language number.
+// Every text here is Windows-1252 bytes; it becomes a QString only on a control.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace zt40 {
+
+inline constexpr int LanguageTableSize = 100;
+inline constexpr int FilledSlots = 26; // slots 0 to 25; slot 25 is an empty text
+
+// One text reference per slot; nullptr is an empty entry and ends the table.
+using LanguageTable = std::array<const char*, LanguageTableSize>;
+
+inline constexpr int LanguageEnglish = 0;
+inline constexpr int LanguageGerman = 1;
+inline constexpr int LanguageFrench = 2;
+
+// Slots read by the windows.
+namespace Slot {
+inline constexpr int CannotOpen = 0;
+inline constexpr int ConnectionLost = 1;
+inline constexpr int Question = 2;
+inline constexpr int QuestionTitle = 3;
+inline constexpr int FirstColumn = 4; // 4 to 8: date, time, mode, value, comment
+inline constexpr int Comment = 8;
+inline constexpr int DataCaption = 9;
+inline constexpr int Measure = 10;
+inline constexpr int Light = 11;
+inline constexpr int SerialCaption = 12;
+inline constexpr int FirmwareCaption = 13;
+inline constexpr int ClearData = 14;
+inline constexpr int ClearLine = 15;
+inline constexpr int Export = 16;
+inline constexpr int Cancel = 21;
+inline constexpr int CommentTitle = 22;
+inline constexpr int FlagIcon = 23;
+inline constexpr int LanguageButton = 24;
+} // namespace Slot
+
+extern LanguageTable EnglishTable;
+extern LanguageTable GermanTable;
+extern LanguageTable FrenchTable;
+extern LanguageTable UiText;
+extern std::int32_t ActiveLanguage;
+
+// Fills entries 0 to 25 of the three tables.
+void FillLanguageTables();
+
+// The table of a language number, nullptr for a number outside 0 to 2.
+const LanguageTable* languageTable(int language);
+
+// Copies the table of `language` into UiText up to its first empty entry. For a number
+// outside 0 to 2 UiText keeps what it held. Returns whether a table was chosen.
+bool copyLanguageToUiText(int language);
+
+// The text of a UiText slot; an empty entry or a slot out of range reads as "".
+std::string uiText(int slot);
+
+// Help file of a language: French has none of its own and uses the English one;
+// "" for a number outside 0 to 2.
+std::string helpFileName(int language);
+
+// Our own message when no spreadsheet program can be started, kept apart from the tables
+// so that their 26 slots stay as they are.
+std::string spreadsheetMissingText(int language);
+
+} // namespace zt40

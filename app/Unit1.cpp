@@ -1,0 +1,637 @@
+#include "Unit1.h"
+
+#include "Application.h"
+#include "AtomicFile.h"
+#include "Cp1252.h"
+#include "Languages.h"
+#include "MeasurementListModel.h"
+#include "PrintLayout.h"
+#include "ProfileFile.h"
+#include "QPainterCanvas.h"
+#include "RegionalSettings.h"
+#include "Shell.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit4.h"
+#include "Unit5.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPersistentModelIndex>
+#include <QPixmap>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <array>
+#include <stdexcept>
+
+namespace zt40 {
+
+namespace {
+
+constexpr int ClientWidth = 708;
+constexpr int ClientHeight = 539;
+constexpr int StatusBarHeight = 19;
+const QColor DesignBlue(0, 0, 255);
+const QColor BannerColour(65, 120, 184);
+
+QFont pixelFont(int pixels, bool bold = false, const QString& family = QString()) {
+    QFont font;
+    if (!family.isEmpty()) {
+        font.setFamily(family);
+    }
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+// A label whose size follows its text, as an auto-sized label does.
+QLabel* autoLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QLabel* picture(QWidget* parent, const char* name, const QString& resource, int x, int y, int w,
+                int h) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setGeometry(x, y, w, h);
+    label->setPixmap(QPixmap(resource));
+    return label;
+}
+
+// The five column titles of the active language.
+ColumnTexts columnTitles() {
+    ColumnTexts titles;
+    for (int k = 0; k < ColumnCount; ++k) {
+        titles[static_cast<std::size_t>(k)] = uiText(Slot::FirstColumn + k);
+    }
+    return titles;
+}
+
+// A bold, right-justified caption of a fixed width.
+QLabel* captionLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(x, y, 84, 13);
+    label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    label->setFont(QFont(parent->font().family(), 8, QFont::Bold));
+    return label;
+}
+
+// A speed button: glyph above the text.
+QToolButton* speedButton(QWidget* parent, const char* name, const char* text, int x,
+                         const QIcon& glyph, QSize glyphSize) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(text);
+    button->setGeometry(x, 160, 65, 65);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setIcon(glyph);
+    button->setIconSize(glyphSize);
+    return button;
+}
+
+QPushButton* pushButton(QWidget* parent, const char* name, const char* text, QRect geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    return button;
+}
+
+void setAutoText(QLabel* label, std::string_view text) {
+    label->setText(fromCp1252(text));
+    label->adjustSize();
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName("MainForm");
+    setWindowTitle("DORVANEX II ZT 40 ");
+    setWindowIcon(QIcon(":/images/zt40.png"));
+    setFixedSize(ClientWidth, ClientHeight);
+    QFont font("MS Sans Serif");
+    font.setPointSize(8);
+    setFont(font);
+    createControls();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+TMainForm::~TMainForm() {
+    FormDestroy();
+    // The dialog refers to the printer: it goes first.
+    delete PrintDialog1;
+    PrintDialog1 = nullptr;
+}
+
+void TMainForm::createControls() {
+    Image1 = picture(this, "Image1", ":/images/banner.png", 0, 0, 709, 65);
+
+    Label25 = autoLabel(this, "Label25", "DORVANEX II   ZT 40", 176, 80);
+    Label25->setFont(pixelFont(32, true));
+    Label25->adjustSize();
+    setTextColour(Label25, DesignBlue);
+    Label9 = autoLabel(this, "Label9", fromCp1252("\xAE"), 376, 72);
+    Label9->setFont(pixelFont(16));
+    Label9->adjustSize();
+    setTextColour(Label9, DesignBlue);
+
+    langFlag = new QLabel(this);
+    langFlag->setObjectName("langFlag");
+    langFlag->setGeometry(8, 120, 32, 32);
+    langFlag->setScaledContents(true);
+
+    langButton = pushButton(this, "langButton", "Language", {48, 120, 75, 33});
+    onClick(langButton, &TMainForm::langButtonClick);
+
+    Image4 = picture(this, "Image4", ":/images/help.png", 600, 96, 32, 32);
+    Image4->setCursor(Qt::PointingHandCursor);
+    Image4->installEventFilter(this);
+    Image7 = picture(this, "Image7", ":/images/about.png", 640, 97, 32, 32);
+    Image7->setCursor(Qt::PointingHandCursor);
+    Image7->installEventFilter(this);
+
+    Label13 = autoLabel(this, "Label13", "Data", 136, 168);
+    Label13->setFont(pixelFont(32));
+    Label13->adjustSize();
+    Label17 = autoLabel(this, "Label17", " ", 40, 208);
+    Label18 = autoLabel(this, "Label18", " ", 56, 208);
+    Label19 = autoLabel(this, "Label19", " ", 72, 208);
+    for (QLabel* letter : {Label17, Label18, Label19}) {
+        letter->setFont(pixelFont(32));
+        letter->adjustSize();
+    }
+    Label8 = new QLabel("?", this);
+    Label8->setObjectName("Label8");
+    Label8->setGeometry(96, 208, 113, 37);
+    Label8->setFont(pixelFont(32));
+    Label8->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+    // Glyph sources of the light button: Image2 while the option is on, Image3 while off.
+    Image2 = picture(this, "Image2", ":/images/light_on.png", 656, 112, 32, 16);
+    Image2->hide();
+    Image3 = picture(this, "Image3", ":/images/light_off.png", 656, 136, 32, 16);
+    Image3->hide();
+
+    messen = speedButton(this, "messen", "Messen", 272, QIcon(":/images/measure.png"), {32, 32});
+    licht = speedButton(this, "licht", "Licht", 352, QIcon(Image3->pixmap()), {32, 16});
+    onClick(messen, &TMainForm::messenClick);
+    onClick(licht, &TMainForm::lichtClick);
+
+    Label2 = captionLabel(this, "Label2", "Serial No.:", 496, 160);
+    SerialNr = autoLabel(this, "SerialNr", "?", 584, 160);
+    SerialNr->setFont(QFont("Arial", 8));
+    SerialNr->adjustSize();
+    Label12 = captionLabel(this, "Label12", "Firmware :", 496, 184);
+    Label7 = autoLabel(this, "Label7", "?", 584, 184);
+
+    model_ = new MeasurementListModel(this);
+    ListView1 = new QTreeView(this);
+    ListView1->setObjectName("ListView1");
+    ListView1->setGeometry(56, 256, 601, 190);
+    ListView1->setModel(model_);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSortingEnabled(false);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->header()->setSectionsClickable(false);
+    ListView1->header()->setSectionsMovable(false);
+    ListView1->header()->setStretchLastSection(false);
+    for (int column = 0; column < ColumnCount; ++column) {
+        ListView1->setColumnWidth(column, MeasurementListModel::columnWidth(column));
+    }
+    ListView1->viewport()->installEventFilter(this);
+
+    clearD = pushButton(this, "clearD", "Clear Data", {80, 464, 97, 25});
+    clearL = pushButton(this, "clearL", "Clear Line", {304, 464, 97, 25});
+    exportB = pushButton(this, "exportB", "Export", {536, 464, 97, 25});
+    onClick(clearD, &TMainForm::clearDClick);
+    onClick(clearL, &TMainForm::clearLClick);
+    onClick(exportB, &TMainForm::exportBClick);
+
+    SaveDialog1 = new QFileDialog(this, QStringLiteral("Save"));
+    SaveDialog1->setObjectName("SaveDialog1");
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setNameFilter(QStringLiteral("dat-Datei (*.dat)"));
+    SaveDialog1->setDefaultSuffix(QStringLiteral("dat"));
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setSizeGripEnabled(false);
+    StatusBar->setGeometry(0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(PollIntervalStartMs);
+    connect(Timer1, &QTimer::timeout, this, [this] { runHandler([this] { Timer1Timer(); }); });
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName("Timer2");
+    Timer2->setInterval(ReconnectIntervalMs);
+    connect(Timer2, &QTimer::timeout, this, [this] { runHandler([this] { Timer2Timer(); }); });
+}
+
+void TMainForm::onClick(QAbstractButton* button, void (TMainForm::*handler)()) {
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { runHandler([this, handler] { (this->*handler)(); }); });
+}
+
+void TMainForm::setDialogs(TForm2* form2, TForm3* form3, TselectLanguage* selectLanguage,
+                           TForm5* form5) {
+    Form2_ = form2;
+    Form3_ = form3;
+    selectLanguage_ = selectLanguage;
+    Form5_ = form5;
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == Image4) {
+            runHandler([this] { Image4Click(); });
+            return true;
+        }
+        if (watched == Image7) {
+            runHandler([this] { Image7Click(); });
+            return true;
+        }
+    }
+    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        runHandler([this] { ListView1DblClick(); });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Start-up and end ---------------------------------------------------------------------
+
+void TMainForm::FormCreate() {
+    programDirectory_ = QDir::currentPath() + QLatin1Char('/');
+    settingsFile_ = programDirectory_ + QStringLiteral("zt40.ini");
+    clipboard_ = QGuiApplication::clipboard();
+    exportLines_.clear();
+
+    ReadLanguageSetting();
+    FillLanguageTables();
+    // A flag picture that cannot be loaded is reported, but must not keep the instrument
+    // switched off until the next start.
+    runHandler([this] { ApplyLanguage(); });
+
+    setWindowTitle(windowTitle() + QStringLiteral(" (USB)"));
+
+    if (link_.Open()) {
+        setTimer1Enabled(true);
+    } else {
+        setStatusText(::zt40::uiText(Slot::CannotOpen));
+        setTimer2Enabled(true);
+    }
+}
+
+void TMainForm::FormDestroy() {
+    if (destroyed_) {
+        return;
+    }
+    destroyed_ = true;
+    Timer1->stop();
+    Timer2->stop();
+    link_.Close();
+    clipboard_ = nullptr;
+    exportLines_.clear();
+}
+
+// ---- Languages ----------------------------------------------------------------------------
+
+void TMainForm::ReadLanguageSetting() {
+    const ProfileFile settings(settingsFile_.toStdString());
+    const int language = settings.ReadInteger("Config", "Language", LanguageEnglish);
+    // A number we have no table for is taken as English.
+    ActiveLanguage = languageTable(language) != nullptr ? language : LanguageEnglish;
+}
+
+void TMainForm::WriteLanguageSetting() {
+    const ProfileFile settings(settingsFile_.toStdString());
+    settings.WriteInteger("Config", "Language", ActiveLanguage);
+}
+
+void TMainForm::loadFlag() {
+    // From the program directory, whatever the current directory has become since.
+    const QString path = programDirectory_ + fromCp1252(::zt40::uiText(Slot::FlagIcon));
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
+                                     .arg(QDir::toNativeSeparators(path), reader.errorString())
+                                     .toStdString());
+    }
+    langFlag->setPixmap(QPixmap::fromImage(image));
+}
+
+void TMainForm::ApplyLanguage() {
+    copyLanguageToUiText(ActiveLanguage);
+
+    setAutoText(Label13, ::zt40::uiText(Slot::DataCaption));
+    messen->setText(fromCp1252(::zt40::uiText(Slot::Measure)));
+    licht->setText(fromCp1252(::zt40::uiText(Slot::Light)));
+    Label2->setText(fromCp1252(::zt40::uiText(Slot::SerialCaption)));
+    Label12->setText(fromCp1252(::zt40::uiText(Slot::FirmwareCaption)));
+    clearD->setText(fromCp1252(::zt40::uiText(Slot::ClearData)));
+    clearL->setText(fromCp1252(::zt40::uiText(Slot::ClearLine)));
+    exportB->setText(fromCp1252(::zt40::uiText(Slot::Export)));
+
+    model_->setColumnCaptions(columnTitles());
+
+    // The flag is decoration: its error is reported once the texts are all in place.
+    std::string flagError;
+    try {
+        loadFlag();
+    } catch (const std::exception& error) {
+        flagError = error.what();
+    }
+
+    langButton->setText(fromCp1252(::zt40::uiText(Slot::LanguageButton)));
+    setTextColour(Label25, BannerColour);
+    setTextColour(Label9, BannerColour);
+
+    if (!flagError.empty()) {
+        throw std::runtime_error(flagError);
+    }
+}
+
+void TMainForm::langButtonClick() {
+    const int result = selectLanguage_->exec();
+    if (result != 0) {
+        WriteLanguageSetting();
+    }
+    ApplyLanguage();
+}
+
+void TMainForm::Image4Click() {
+    const QString path = programDirectory_ + QString::fromLatin1(helpFileName(ActiveLanguage));
+    platform::openDocument(toCp1252(path));
+}
+
+void TMainForm::Image7Click() {
+    Form5_->exec();
+}
+
+// ---- Poll cycle ---------------------------------------------------------------------------
+
+void TMainForm::Timer1Timer() {
+    poll_.Timer1Timer();
+}
+void TMainForm::Timer2Timer() {
+    poll_.Timer2Timer();
+}
+void TMainForm::messenClick() {
+    poll_.messenClick();
+}
+void TMainForm::lichtClick() {
+    poll_.lichtClick();
+}
+
+void TMainForm::setFirmwareText(std::string_view text) {
+    setAutoText(Label7, text);
+}
+void TMainForm::setSerialText(std::string_view text) {
+    setAutoText(SerialNr, text);
+}
+void TMainForm::setValueText(std::string_view text) {
+    Label8->setText(fromCp1252(text));
+}
+
+void TMainForm::setModeLetters(char l, char c, char d) {
+    setAutoText(Label17, std::string_view(&l, 1));
+    setAutoText(Label18, std::string_view(&c, 1));
+    setAutoText(Label19, std::string_view(&d, 1));
+}
+
+void TMainForm::setStatusText(std::string_view text) {
+    StatusBar->showMessage(fromCp1252(text));
+}
+
+void TMainForm::showLightButton(bool on) {
+    licht->setIcon(QIcon((on ? Image2 : Image3)->pixmap()));
+}
+
+void TMainForm::setTimer1Enabled(bool enabled) {
+    if (!enabled) {
+        Timer1->stop();
+    } else if (!Timer1->isActive()) {
+        Timer1->start();
+    }
+}
+
+void TMainForm::setTimer2Enabled(bool enabled) {
+    if (!enabled) {
+        Timer2->stop();
+    } else if (!Timer2->isActive()) {
+        Timer2->start();
+    }
+}
+
+void TMainForm::setTimer1Interval(int milliseconds) {
+    if (Timer1->interval() != milliseconds) {
+        Timer1->setInterval(milliseconds);
+    }
+}
+
+std::string TMainForm::uiText(int slot) {
+    return ::zt40::uiText(slot);
+}
+std::string TMainForm::currentDateText() {
+    return platform::currentDateText();
+}
+std::string TMainForm::currentTimeText() {
+    return platform::currentTimeText();
+}
+char TMainForm::decimalSeparator() {
+    return platform::decimalSeparator();
+}
+
+bool TMainForm::Open() {
+    return link_.Open();
+}
+bool TMainForm::Exchange(InstrumentFrame& frame) {
+    return link_.Exchange(frame);
+}
+void TMainForm::Close() {
+    link_.Close();
+}
+
+// ---- Measurement list ---------------------------------------------------------------------
+
+void TMainForm::appendMeasurementRow(std::string_view date, std::string_view time,
+                                     std::string_view mode, std::string_view value) {
+    // A row that arrives while a comment is being edited must not take that comment.
+    const std::string comment = commentEditOpen_ ? std::string() : commentBufferText();
+    model_->appendRow(date, time, trimBlanksAndControls(mode), trimBlanksAndControls(value),
+                      trimBlanksAndControls(comment));
+    const QModelIndex last = model_->index(model_->count() - 1, 0);
+    ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+    ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
+}
+
+bool TMainForm::confirm() {
+    QMessageBox box(QMessageBox::Question, fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                    fromCp1252(::zt40::uiText(Slot::Question)), QMessageBox::Yes | QMessageBox::No,
+                    nullptr);
+    box.setObjectName("QuestionBox");
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TMainForm::clearDClick() {
+    if (!confirm()) {
+        return;
+    }
+    exportLines_.clear();
+    model_->clearRows();
+}
+
+void TMainForm::clearLClick() {
+    // The row meant is the one selected when the question was asked, even if a reading
+    // arrives and takes the selection while the question is open.
+    std::vector<QPersistentModelIndex> chosen;
+    for (const QModelIndex& index : ListView1->selectionModel()->selectedRows()) {
+        chosen.emplace_back(index);
+    }
+    if (!confirm()) {
+        return;
+    }
+    for (const QPersistentModelIndex& index : chosen) {
+        if (index.isValid()) {
+            model_->removeRowAt(index.row());
+        }
+    }
+}
+
+void TMainForm::ListView1DblClick() {
+    for (int i = 0; i < model_->count(); ++i) {
+        if (!ListView1->selectionModel()->isRowSelected(i, QModelIndex())) {
+            continue;
+        }
+        setCommentBuffer(model_->text(i, ColComment));
+        commentEditOpen_ = true;
+        const int result = Form2_->exec();
+        commentEditOpen_ = false;
+        if (result == QDialog::Accepted && i < model_->count()) {
+            model_->setComment(i, commentBufferText());
+        }
+        clearCommentBuffer();
+    }
+}
+
+// ---- Export and printing ------------------------------------------------------------------
+
+void TMainForm::exportBClick() {
+    buildExportLines(exportLines_, *model_, columnTitles());
+    // The text is on the clipboard before the user chooses, whatever the choice.
+    clipboard_->setText(exportLines_.unicodeText());
+
+    if (Form3_->exec() != QDialog::Accepted) {
+        return;
+    }
+    switch (Form3_->ExportChoice) {
+    case 0:
+        if (!platform::startSpreadsheet()) {
+            QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
+                            fromCp1252(spreadsheetMissingText(ActiveLanguage)), QMessageBox::Ok,
+                            this);
+            box.setObjectName("SpreadsheetMissingBox");
+            box.exec();
+        }
+        break;
+    case 1:
+        saveExportToFile();
+        break;
+    case 2:
+        printMeasurementList();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::saveExportToFile() {
+    SaveDialog1->setDirectory(programDirectory_);
+    // The last chosen file by name; the folder is always the program directory.
+    SaveDialog1->selectFile(lastSaveFile_.isEmpty() ? QStringLiteral("*.dat")
+                                                    : QFileInfo(lastSaveFile_).fileName());
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) {
+        return;
+    }
+    lastSaveFile_ = SaveDialog1->selectedFiles().constFirst();
+    // Replaced as a whole, so an existing file is never left emptied or half-written.
+    const FileWriteResult result = writeFileAtomically(lastSaveFile_, exportLines_.text());
+    if (!result.ok()) {
+        throw std::runtime_error(fileWriteErrorMessage(lastSaveFile_, result).toStdString());
+    }
+}
+
+QPrinter& TMainForm::printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
+}
+
+void TMainForm::printMeasurementList() {
+    // The list must not grow under the job: no polling from before the print dialog to the
+    // end, and polling again afterwards however the print ends.
+    setTimer1Enabled(false);
+    struct PollingResumes {
+        TMainForm* form;
+        ~PollingResumes() { form->setTimer1Enabled(true); }
+    } resume{this};
+
+    QPrinter& job = printer();
+    if (PrintDialog1 == nullptr) {
+        PrintDialog1 = new QPrintDialog(&job, this);
+        PrintDialog1->setObjectName("PrintDialog1");
+    }
+    if (PrintDialog1->exec() != QDialog::Accepted) {
+        return;
+    }
+    const PrintResult result = printMeasurementListOn(job, *model_, columnTitles(), ActiveLanguage);
+    if (!result.ok) {
+        throw std::runtime_error(result.error.toStdString());
+    }
+}
+
+} // namespace zt40

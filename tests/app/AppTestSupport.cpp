@@ -1,0 +1,121 @@
+#include "AppTestSupport.h"
+
+#include "DriverStandIn.h"
+#include "MeasurementListModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace zt40::test {
+
+void onModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    auto started = std::make_shared<int>(0);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, started] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+            return;
+        }
+        if (++*started > 400) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "no modal window came up";
+        }
+    });
+    timer->start();
+}
+
+void clickButton(QWidget* window, const QString& text) {
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (button->text().remove('&') == text) {
+            button->click();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString() << " in "
+                  << window->objectName().toStdString();
+}
+
+std::string readFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const QString& path, const std::string& bytes) {
+    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+}
+
+ProgramDirectory::ProgramDirectory() : previous_(QDir::currentPath()) {
+    const struct {
+        const char* name;
+        QColor colour;
+    } flags[] = {{"CTRUK.ICO", Qt::red}, {"CTRGERM.ICO", Qt::yellow}, {"CTRFRAN.ICO", Qt::blue}};
+    for (const auto& flag : flags) {
+        QImage image(32, 32, QImage::Format_ARGB32);
+        image.fill(flag.colour);
+        EXPECT_TRUE(image.save(dir_.filePath(flag.name), "ICO")) << flag.name;
+    }
+    QDir::setCurrent(dir_.path());
+}
+
+ProgramDirectory::~ProgramDirectory() {
+    QDir::setCurrent(previous_);
+}
+
+void useSimulator(bool attached) {
+    driver::setRealDevicesEnabled(false);
+    if (attached) {
+        qputenv("ZT40_SIMULATOR", "manual");
+    } else {
+        qunsetenv("ZT40_SIMULATOR");
+    }
+}
+
+std::unique_ptr<Program> startProgram() {
+    auto program = std::make_unique<Program>();
+    program->MainForm->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(program->MainForm.get()));
+    return program;
+}
+
+std::unique_ptr<Program> startWithTicksByHand() {
+    useSimulator(true);
+    auto program = startProgram();
+    program->MainForm->Timer1->stop();
+    tickUntilRunning(*program->MainForm);
+    return program;
+}
+
+void tickUntilRunning(TMainForm& form) {
+    // 10 serial bytes, the serial index 0 again, then the firmware.
+    for (int i = 0; i < 12; ++i) {
+        form.Timer1Timer();
+    }
+}
+
+bool measure(TMainForm& form, bool light) {
+    if (light != form.pollCycle().lightOption()) {
+        form.lichtClick();
+    }
+    const int before = form.measurementList().count();
+    form.messenClick();
+    for (int i = 0; i < 10 && form.measurementList().count() == before; ++i) {
+        form.Timer1Timer();
+    }
+    return form.measurementList().count() == before + 1;
+}
+
+} // namespace zt40::test

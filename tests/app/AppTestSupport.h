@@ -1,0 +1,60 @@
+// Shared helpers of the application tests: a program directory of its own, the whole program
+// started in it, and modal dialogs driven for real.
+#pragma once
+
+#include "Program.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zt40::test {
+
+// Runs `act` on the next modal window that comes up (a dialog or a message box); records a
+// test failure when none comes up within two seconds.
+void onModal(std::function<void(QWidget*)> act);
+
+// The button of a message box or dialog by its text.
+void clickButton(QWidget* window, const QString& text);
+
+std::string readFile(const QString& path);
+void writeFile(const QString& path, const std::string& bytes);
+
+// A temporary program directory holding the three flag icons, made the current directory
+// for the test; the previous current directory comes back afterwards.
+class ProgramDirectory {
+public:
+    ProgramDirectory();
+    ~ProgramDirectory();
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString root() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+// The simulated instrument plugged in (scenario "manual": readings only on measure commands)
+// or no instrument at all.
+void useSimulator(bool attached);
+
+// Starts the whole program as main() does and shows the main window.
+std::unique_ptr<Program> startProgram();
+
+// Starts the program with the simulated instrument, stops its poll timer and ticks by hand
+// until serial number and firmware are read, so that each test decides every tick.
+std::unique_ptr<Program> startWithTicksByHand();
+
+// Runs poll ticks by hand until the serial number and firmware are read.
+void tickUntilRunning(TMainForm& form);
+// Requests a measurement and ticks until its row arrives; false when none came.
+bool measure(TMainForm& form, bool light = false);
+
+} // namespace zt40::test

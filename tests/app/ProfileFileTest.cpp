@@ -1,0 +1,109 @@
+// The settings file reader and writer.
+#include "ProfileFile.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+using namespace zt40;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace
+
+TEST(ProfileText, ReadsSectionsAndKeysWithoutRegardToCase) {
+    const std::string content = "; settings\r\n[Other]\r\nLanguage=7\r\n"
+                                "[ config ]\r\n  LANGUAGE =  2  \r\n";
+    EXPECT_EQ(profileValue(content, "Config", "Language"), "2");
+    EXPECT_EQ(profileValue(content, "other", "language"), "7");
+    EXPECT_EQ(profileValue(content, "Config", "Missing"), std::nullopt);
+    EXPECT_EQ(profileValue(content, "Missing", "Language"), std::nullopt);
+    EXPECT_EQ(profileValue("[Config]\nLanguage=\"1\"\n", "Config", "Language"), "1");
+    EXPECT_EQ(profileValue("", "Config", "Language"), std::nullopt);
+}
+
+TEST(ProfileText, IntegersAreDecimalAndAnythingElseIsNone) {
+    EXPECT_EQ(profileInteger("1"), 1);
+    EXPECT_EQ(profileInteger(" -3 "), -3);
+    EXPECT_EQ(profileInteger("+2"), 2);
+    EXPECT_EQ(profileInteger(""), std::nullopt);
+    EXPECT_EQ(profileInteger("1x"), std::nullopt);
+    EXPECT_EQ(profileInteger("German"), std::nullopt);
+    EXPECT_EQ(profileInteger("99999999999"), std::nullopt);
+}
+
+TEST(ProfileText, WritingIntoNothingGivesTheTwoLines) {
+    EXPECT_EQ(profileWithValue("", "Config", "Language", "1"), "[Config]\r\nLanguage=1\r\n");
+}
+
+TEST(ProfileText, WritingKeepsEverythingElseByteForByte) {
+    // An existing key line is replaced where it stands, in whatever letter case it had.
+    EXPECT_EQ(profileWithValue("# mine\n[CONFIG]\nlanguage=0\nColour=red\n[X]\nA=1", "Config",
+                               "Language", "2"),
+              "# mine\n[CONFIG]\nLanguage=2\nColour=red\n[X]\nA=1");
+    // A new key goes after the last line of its section, before a blank line.
+    EXPECT_EQ(
+        profileWithValue("[Config]\r\nColour=red\r\n\r\n[X]\r\nA=1\r\n", "Config", "Language", "1"),
+        "[Config]\r\nColour=red\r\nLanguage=1\r\n\r\n[X]\r\nA=1\r\n");
+    // A section that ends the file without a line break.
+    EXPECT_EQ(profileWithValue("[Config]", "Config", "Language", "1"),
+              "[Config]\r\nLanguage=1\r\n");
+    // A new section goes at the end.
+    EXPECT_EQ(profileWithValue("[X]\r\nA=1", "Config", "Language", "0"),
+              "[X]\r\nA=1\r\n[Config]\r\nLanguage=0\r\n");
+}
+
+class ProfileFileOnDisk : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::string path() const { return dir.filePath("zt40.ini").toStdString(); }
+};
+
+TEST_F(ProfileFileOnDisk, MissingFileGivesTheFallbackAndWritingCreatesIt) {
+    const ProfileFile file(path());
+    EXPECT_EQ(file.ReadInteger("Config", "Language", 0), 0);
+    file.WriteInteger("Config", "Language", 1);
+    EXPECT_EQ(readFile(path()), "[Config]\r\nLanguage=1\r\n");
+    EXPECT_EQ(file.ReadInteger("Config", "Language", 0), 1);
+    file.WriteInteger("Config", "Language", 2);
+    EXPECT_EQ(readFile(path()), "[Config]\r\nLanguage=2\r\n");
+}
+
+TEST_F(ProfileFileOnDisk, GarbageValueGivesTheFallback) {
+    writeFile(path(), "[Config]\r\nLanguage=Deutsch\r\n");
+    EXPECT_EQ(ProfileFile(path()).ReadInteger("Config", "Language", 0), 0);
+}
+
+TEST_F(ProfileFileOnDisk, AFailedWriteThrowsNamingTheFile) {
+    const std::string missingFolder = dir.filePath("gone/zt40.ini").toStdString();
+    try {
+        ProfileFile(missingFolder).WriteInteger("Config", "Language", 2);
+        ADD_FAILURE() << "the write into a missing folder succeeded";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("zt40.ini"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(missingFolder));
+}
+
+TEST_F(ProfileFileOnDisk, AFileThatCannotBeReplacedStaysAsItWas) {
+    // A folder of that name cannot be replaced by the new file.
+    std::filesystem::create_directory(path());
+    writeFile(path() + "/inside", "kept");
+    EXPECT_THROW(ProfileFile(path()).WriteInteger("Config", "Language", 2), std::runtime_error);
+    EXPECT_EQ(readFile(path() + "/inside"), "kept");
+}
