@@ -1,6 +1,7 @@
 #include "PrintLayout.h"
 
 #include <cmath>
+#include <limits>
 
 namespace zt40 {
 namespace {
@@ -48,6 +49,11 @@ PrintResult failed(const PrintCanvas& canvas, const char* fallback) {
 
 int mmToDeviceUnits(double mm, int dotsPerInch) {
     const long double exact = static_cast<long double>(mm) * (1.0L / 25.4L) * dotsPerInch;
+    // Far outside any page: clamp rather than overflow.
+    constexpr long double kLimit = std::numeric_limits<int>::max();
+    if (!(std::fabs(exact) < kLimit)) {
+        return exact < 0 ? -std::numeric_limits<int>::max() : std::numeric_limits<int>::max();
+    }
     const long double whole = std::nearbyint(exact);
     // A product that is a whole number apart from rounding in the last bits stays that number.
     if (std::fabs(exact - whole) < 1e-9L * (1.0L + std::fabs(whole))) {

@@ -10,8 +10,9 @@ namespace zt40 {
 QPainterCanvas::QPainterCanvas(QPrinter& printer) : printer_(printer) {}
 
 QPainterCanvas::~QPainterCanvas() {
-    // A job left open by an error is ended so that the printer is free again.
+    // A job left open by an error is abandoned, so that the printer is free again.
     if (painter_.isActive()) {
+        printer_.abort();
         painter_.end();
     }
 }

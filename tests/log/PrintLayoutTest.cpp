@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,8 @@ TEST(PrintLayout, MillimetresBecomeTruncatedDeviceUnits) {
     EXPECT_EQ(mmToDeviceUnits(254, 72), 720);
     EXPECT_EQ(mmToDeviceUnits(10, 72), 28);
     EXPECT_EQ(mmToDeviceUnits(-10, 600), -236);
+    EXPECT_EQ(mmToDeviceUnits(1e300, 600), std::numeric_limits<int>::max());
+    EXPECT_EQ(mmToDeviceUnits(std::nan(""), 600), std::numeric_limits<int>::max());
 }
 
 TEST(PrintLayout, TextAtMmUsesEachAxisItsOwnResolution) {
