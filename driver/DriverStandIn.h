@@ -177,6 +177,10 @@ std::shared_ptr<sim::SimulatedInstrument> environmentSimulator();
 void setRealDevicesEnabled(bool enabled);
 void setServedIds(std::vector<std::pair<std::uint16_t, std::uint16_t>> vendorProductPairs);
 
+// The next `count` calls of CreateEventA fail with ERROR_NOT_ENOUGH_MEMORY, as when the
+// system runs out of resources.
+void failEventCreation(int count);
+
 // The lock under which devices are called; take it to drive a device from another thread.
 std::recursive_mutex& standInMutex();
 

@@ -95,6 +95,7 @@ struct State {
     SteadyClock steady;
     Clock* clock = &steady;
     bool realDevices = true;
+    int eventFailures = 0;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> servedIds{{0x0C70, 0x074C}};
     bool journalOn = false;
     std::vector<JournalEntry> journal;
@@ -583,6 +584,11 @@ void setServedIds(std::vector<std::pair<std::uint16_t, std::uint16_t>> vendorPro
     state().servedIds = std::move(vendorProductPairs);
 }
 
+void failEventCreation(int count) {
+    std::lock_guard lock(state().mutex);
+    state().eventFailures = count;
+}
+
 std::recursive_mutex& standInMutex() {
     return state().mutex;
 }
@@ -808,6 +814,11 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
     std::lock_guard lock(s.mutex);
     if (lpName != nullptr) {
         zt40::driver::lastError = ERROR_NOT_SUPPORTED; // unnamed events only
+        return nullptr;
+    }
+    if (s.eventFailures > 0) {
+        --s.eventFailures;
+        zt40::driver::lastError = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
     ++s.counters.eventsCreated;

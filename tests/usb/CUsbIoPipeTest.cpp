@@ -88,6 +88,18 @@ TEST_F(CUsbIoPipeTest, TransferJustInsideTheLimitSucceeds) {
     EXPECT_EQ(device->cancellations(), 0);
 }
 
+TEST_F(CUsbIoPipeTest, TransferWithoutAnEventIsStillFinishedBeforeReturning) {
+    bind();
+    device->scriptRead({Action::Never});
+    driver::failEventCreation(1);
+    DWORD count = 8;
+    // The wait itself fails; the read must not stay outstanding on the caller's buffer.
+    EXPECT_EQ(in.TimedRead(frame, count, 5000), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(device->cancellations(), 1);
+    EXPECT_EQ(driver::counters().transfersPending, 0u);
+}
+
 TEST_F(CUsbIoPipeTest, FailureAtSubmissionReturnsItsErrorWithoutWaiting) {
     bind();
     device->scriptRead({Action::FailAtSubmission, ERROR_GEN_FAILURE});

@@ -91,6 +91,17 @@ TEST_F(CUsbIoTest, OpenHoldsHandleEventAndDevicePathUntilClosedAndClosingTwiceIs
     expectNoHandlesOrEvents();
 }
 
+TEST_F(CUsbIoTest, ControlEventThatCannotBeMadeClosesTheHandleAgain) {
+    add(named("dev"));
+    driver::failEventCreation(1);
+    CUsbIo io;
+    EXPECT_EQ(io.Open(0, list(), &UsbioInterfaceClass), UsbStatus::OutOfResources);
+    EXPECT_FALSE(io.IsOpen());
+    EXPECT_FALSE(io.HoldsDetailBlock());
+    EXPECT_EQ(wire(), (std::vector<std::string>{"open:dev", "close:dev"}));
+    EXPECT_EQ(io.Open(0, list(), &UsbioInterfaceClass), 0u);
+}
+
 TEST_F(CUsbIoTest, PathThatCannotBeOpenedKeepsTheDetailBlockUntilClose) {
     auto c = named("locked");
     c.openError = ERROR_ACCESS_DENIED;
