@@ -491,6 +491,78 @@ TEST_F(PendingRead, WriteCompletesSignallingItsEventAndCountsTheBytes) {
 }
 
 // --------------------------------------------------------------------------------------------
+// The pipe object's timed transfers over the same handles, so that they run over each side's
+// real overlapped calls. The handle stays the fixture's.
+
+class PipeOnHandle : public CUsbIoPipe {
+public:
+    explicit PipeOnHandle(HANDLE handle) { FileHandle_ = handle; }
+    ~PipeOnHandle() override { FileHandle_ = nullptr; }
+    PipeOnHandle(const PipeOnHandle&) = delete;
+    PipeOnHandle& operator=(const PipeOnHandle&) = delete;
+};
+
+class PipeTransfers : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(ends.ready()); }
+
+    PendingEnds ends;
+    PipeOnHandle in{ends.readHandle()};
+    PipeOnHandle out{ends.writeHandle()};
+};
+
+TEST_F(PipeTransfers, TimedReadTimesOutCancelsAndLeavesTheBufferAlone) {
+    const std::size_t handlesBefore = openHandles();
+    std::array<std::uint8_t, 8> frame{};
+    frame.fill(0xEE);
+    DWORD count = 8;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(in.TimedRead(frame.data(), count, 100), UsbStatus::Timeout);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(80));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(frame, (std::array<std::uint8_t, 8>{0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+    EXPECT_EQ(openHandles(), handlesBefore); // the transfer's event is closed again
+
+    // The cancelled read took nothing: the next one gets the bytes sent afterwards.
+    ends.deliver({0x55, 0x01, 0x31, 0x32, 0x2E, 0x35, 0x00, 0x00});
+    count = 8;
+    EXPECT_EQ(in.TimedRead(frame.data(), count, Generous), UsbStatus::Success);
+    EXPECT_EQ(count, 8u);
+    EXPECT_EQ(frame, (std::array<std::uint8_t, 8>{0x55, 0x01, 0x31, 0x32, 0x2E, 0x35, 0x00, 0x00}));
+}
+
+TEST_F(PipeTransfers, TimedReadOfAShortReplyReportsItsCount) {
+    ends.deliver({1, 2, 3, 4, 5, 6, 7});
+    std::array<std::uint8_t, 8> frame{};
+    DWORD count = 8;
+    EXPECT_EQ(in.TimedRead(frame.data(), count, Generous), UsbStatus::Success);
+    EXPECT_EQ(count, 7u);
+}
+
+TEST_F(PipeTransfers, TimedWriteSendsTheFrame) {
+    const std::array<std::uint8_t, 8> command{0x55, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00};
+    DWORD count = 8;
+    EXPECT_EQ(out.TimedWrite(command.data(), count, Generous), UsbStatus::Success);
+    EXPECT_EQ(count, 8u);
+    EXPECT_EQ(ends.received(), Bytes(command.begin(), command.end()));
+}
+
+TEST(ClosedPipe, TransfersFailAtSubmissionWithInvalidHandle) {
+    CUsbIoPipe pipe;
+    std::array<std::uint8_t, 8> frame{};
+    DWORD count = 8;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(pipe.TimedWrite(frame.data(), count, InstrumentUsb::TimeLimitMs),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(count, 0u);
+    count = 8;
+    EXPECT_EQ(pipe.TimedRead(frame.data(), count, InstrumentUsb::TimeLimitMs),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(count, 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+// --------------------------------------------------------------------------------------------
 
 TEST(LastError, IsKeptPerThread) {
     // The threads meet through atomics only: any system call in between may change the value.
