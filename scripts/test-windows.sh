@@ -21,9 +21,11 @@ export WINEPREFIX WINEDEBUG
 # the build runs the test programs to list their tests under a short time limit.
 "$build/wine-run.sh" cmd /c exit 0 >/dev/null
 
-# One Wine server for the whole run, so that every test program starts quickly: wait for the
-# server of the start above to end, then start one that stays until the end of this script.
+# One Wine server for the whole run, so that every test program starts quickly: end the server
+# of the start above (or one left over by an interrupted run) in this build's own prefix, then
+# start one that stays until the end of this script.
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+"$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
 "$wineserver" -p </dev/null >/dev/null 2>&1
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
