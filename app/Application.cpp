@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include <QFont>
 #include <QMessageBox>
 
 namespace zt40 {
@@ -30,6 +31,11 @@ bool runHandler(const std::function<void()>& handler) {
 Zt40Application::Zt40Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("zt40");
     setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    // The windows ask for the Windows fonts; where those are missing, their metric twins.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
 }
 
 bool Zt40Application::notify(QObject* receiver, QEvent* event) {

@@ -20,6 +20,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
@@ -48,14 +49,13 @@ namespace {
 constexpr int ClientWidth = 708;
 constexpr int ClientHeight = 539;
 constexpr int StatusBarHeight = 19;
+constexpr int ValueFontPixels = 32;
+constexpr int MinimumValueFontPixels = 10;
 const QColor DesignBlue(0, 0, 255);
 const QColor BannerColour(65, 120, 184);
 
 QFont pixelFont(int pixels, bool bold = false, const QString& family = QString()) {
-    QFont font;
-    if (!family.isEmpty()) {
-        font.setFamily(family);
-    }
+    QFont font(family.isEmpty() ? QStringLiteral("MS Sans Serif") : family);
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
@@ -195,7 +195,7 @@ void TMainForm::createControls() {
     Label8 = new QLabel("?", this);
     Label8->setObjectName("Label8");
     Label8->setGeometry(96, 208, 113, 37);
-    Label8->setFont(pixelFont(32));
+    Label8->setFont(pixelFont(ValueFontPixels));
     Label8->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
     // Glyph sources of the light button: Image2 while the option is on, Image3 while off.
@@ -432,7 +432,23 @@ void TMainForm::setSerialText(std::string_view text) {
     setAutoText(SerialNr, text);
 }
 void TMainForm::setValueText(std::string_view text) {
-    Label8->setText(fromCp1252(text));
+    // A value wider than its fixed display would lose its leading digits: the font then
+    // shrinks until the whole value fits.
+    const QString shown = fromCp1252(text);
+    // Leading blanks may run off the left edge; the characters after them must not.
+    QString visible = shown;
+    while (visible.startsWith(QLatin1Char(' '))) {
+        visible.remove(0, 1);
+    }
+    QFont font = Label8->font();
+    int pixels = ValueFontPixels;
+    font.setPixelSize(pixels);
+    while (pixels > MinimumValueFontPixels &&
+           QFontMetrics(font).horizontalAdvance(visible) > Label8->width()) {
+        font.setPixelSize(--pixels);
+    }
+    Label8->setFont(font);
+    Label8->setText(shown);
 }
 
 void TMainForm::setModeLetters(char l, char c, char d) {

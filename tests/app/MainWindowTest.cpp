@@ -10,6 +10,7 @@
 #include "RegionalSettings.h"
 #include "SimulatedInstrument.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -191,6 +192,26 @@ TEST_F(MainWindow, ReadingsBecomeSelectedVisibleRows) {
     EXPECT_TRUE(form.ListView1->viewport()->rect().contains(shown)) << shown.y();
 }
 
+TEST_F(MainWindow, TheWholeValueFitsItsDisplay) {
+    auto program = startWithTicksByHand();
+    TMainForm& form = *program->MainForm;
+    auto simulator = driver::environmentSimulator();
+    ASSERT_NE(simulator, nullptr);
+    for (double value : {3.3, 83.3, 133.6, 399.9}) {
+        const int before = form.measurementList().count();
+        simulator->holdReading(sim::encodeReading(value, 0x01));
+        for (int i = 0; i < 10 && form.measurementList().count() == before; ++i) {
+            form.Timer1Timer();
+        }
+        ASSERT_EQ(form.measurementList().count(), before + 1) << value;
+        const QString shown = form.Label8->text().trimmed() + ' ';
+        EXPECT_TRUE(shown.contains(QString::number(static_cast<int>(value)).front())) << value;
+        EXPECT_LE(QFontMetrics(form.Label8->font()).horizontalAdvance(shown), form.Label8->width())
+            << shown.toStdString();
+    }
+    EXPECT_EQ(form.Label8->geometry(), QRect(96, 208, 113, 37));
+}
+
 TEST_F(MainWindow, TheLightButtonChoosesTheMeasureCommand) {
     driver::setJournalEnabled(true);
     auto program = startWithTicksByHand();
@@ -267,4 +288,20 @@ TEST_F(MainWindow, ClosingClosesTheLinkAndCanBeRepeated) {
     } // the destructor runs the handler once more: harmless
     EXPECT_EQ(driver::counters().filesOpen, 0u);
     driver::setJournalEnabled(false);
+}
+
+TEST_F(MainWindow, TheAboutIconShowsTheAboutDialogModally) {
+    useSimulator(false);
+    auto program = startProgram();
+    QWidget* shown = nullptr;
+    QString title;
+    onModal([&](QWidget* dialog) {
+        shown = dialog;
+        title = dialog->windowTitle();
+        clickButton(dialog, "OK");
+    });
+    QTest::mouseClick(program->MainForm->Image7, Qt::LeftButton);
+    EXPECT_EQ(shown, program->Form5.get());
+    EXPECT_EQ(title, "Info");
+    EXPECT_FALSE(program->Form5->isVisible());
 }
