@@ -234,6 +234,26 @@ TEST_F(ExportAndPrint, PrintingToPdfStopsPollingAndResumesIt) {
     EXPECT_EQ(bytes.substr(0, 5), "%PDF-");
 }
 
+TEST_F(ExportAndPrint, APrintingErrorIsShownAndPollingResumes) {
+    addRows();
+    form().Timer1->start();
+    form().printer().setOutputFormat(QPrinter::PdfFormat);
+    form().printer().setOutputFileName(dir.path("gone/list.pdf"));
+    QString message;
+    exportChoice(2);
+    onModal([&](QWidget* window) {
+        onModal([&](QWidget* box) {
+            message = static_cast<QMessageBox*>(box)->text();
+            clickButton(box, "OK");
+        });
+        static_cast<QDialog*>(window)->accept();
+    });
+    form().exportB->click();
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_TRUE(form().Timer1->isActive());
+    EXPECT_FALSE(QFile::exists(dir.path("gone/list.pdf")));
+}
+
 TEST_F(ExportAndPrint, CancellingThePrintDialogResumesPollingEvenWhenItWasOff) {
     form().Timer1->stop();
     onModal([](QWidget* window) { static_cast<QDialog*>(window)->reject(); });
