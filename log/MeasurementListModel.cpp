@@ -30,33 +30,60 @@ std::string_view trimBlanksAndControls(std::string_view text) {
 
 MeasurementListModel::MeasurementListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-MeasurementListModel::Row
-MeasurementListModel::makeRow(std::initializer_list<std::string_view> texts) {
-    Row row;
-    std::size_t total = 0;
+bool MeasurementListModel::overlapsTexts(std::string_view text) const {
+    const char* begin = texts_.data();
+    return !text.empty() && text.data() >= begin && text.data() < begin + texts_.size();
+}
+
+void MeasurementListModel::appendTexts(Row& row,
+                                       const std::array<std::string_view, ColumnCount>& texts) {
+    // Texts taken from this list itself would move when the buffer grows: copy them first.
     for (const auto t : texts) {
-        total += t.size();
-    }
-    row.packed.reserve(total);
-    std::size_t i = 0;
-    for (const auto t : texts) {
-        row.packed.append(t);
-        if (i < row.ends.size()) {
-            row.ends[i++] = static_cast<std::uint32_t>(row.packed.size());
+        if (overlapsTexts(t)) {
+            std::array<std::string, ColumnCount> copies;
+            std::array<std::string_view, ColumnCount> views;
+            for (std::size_t i = 0; i < texts.size(); ++i) {
+                copies[i] = std::string(texts[i]);
+                views[i] = copies[i];
+            }
+            appendTexts(row, views);
+            return;
         }
     }
-    return row;
+    row.start = texts_.size();
+    std::uint32_t end = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        texts_.append(texts[i]);
+        end += static_cast<std::uint32_t>(texts[i].size());
+        row.ends[i] = end;
+    }
+}
+
+void MeasurementListModel::squeezeHoles() {
+    constexpr std::size_t kMinimumHoles = 64 * 1024;
+    if (holeBytes_ < kMinimumHoles || holeBytes_ < texts_.size() / 2) {
+        return;
+    }
+    std::string kept;
+    kept.reserve(texts_.size() - holeBytes_);
+    for (Row& r : rows_) {
+        const std::size_t start = kept.size();
+        kept.append(texts_, r.start, r.ends[ColComment]);
+        r.start = start;
+    }
+    texts_ = std::move(kept);
+    holeBytes_ = 0;
 }
 
 void MeasurementListModel::appendRow(std::string_view date, std::string_view time,
                                      std::string_view mode, std::string_view value,
                                      std::string_view comment) {
-    Row row = makeRow({date, time, trimBlanksAndControls(mode), trimBlanksAndControls(value),
-                       trimBlanksAndControls(comment)});
+    Row row;
+    appendTexts(row, {date, time, trimBlanksAndControls(mode), trimBlanksAndControls(value),
+                      trimBlanksAndControls(comment)});
     const int at = count();
     beginInsertRows({}, at, at);
-    textBytes_ += row.packed.size();
-    rows_.push_back(std::move(row));
+    rows_.push_back(row);
     endInsertRows();
 }
 
@@ -65,9 +92,10 @@ void MeasurementListModel::removeRowAt(int row) {
         return;
     }
     beginRemoveRows({}, row, row);
-    textBytes_ -= rows_[row].packed.size();
+    holeBytes_ += rows_[row].ends[ColComment];
     rows_.erase(rows_.begin() + row);
     endRemoveRows();
+    squeezeHoles();
 }
 
 void MeasurementListModel::clearRows() {
@@ -77,7 +105,9 @@ void MeasurementListModel::clearRows() {
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
-    textBytes_ = 0;
+    texts_.clear();
+    texts_.shrink_to_fit();
+    holeBytes_ = 0;
     endResetModel();
 }
 
@@ -85,11 +115,17 @@ void MeasurementListModel::setComment(int row, std::string_view comment) {
     if (row < 0 || row >= count()) {
         return;
     }
+    // The row moves to the end of the buffer with its new comment.
     Row& r = rows_[row];
-    const std::uint32_t start = r.ends[ColValue];
-    textBytes_ -= r.packed.size();
-    r.packed.replace(start, std::string::npos, comment);
-    textBytes_ += r.packed.size();
+    const std::string oldTexts = texts_.substr(r.start, r.ends[ColValue]);
+    const std::string newComment(comment);
+    holeBytes_ += r.ends[ColComment];
+    const std::string_view old = oldTexts;
+    appendTexts(r, {old.substr(0, r.ends[ColDate]),
+                    old.substr(r.ends[ColDate], r.ends[ColTime] - r.ends[ColDate]),
+                    old.substr(r.ends[ColTime], r.ends[ColMode] - r.ends[ColTime]),
+                    old.substr(r.ends[ColMode], r.ends[ColValue] - r.ends[ColMode]), newComment});
+    squeezeHoles();
     const QModelIndex changed = index(row, ColComment);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
@@ -99,10 +135,8 @@ std::string_view MeasurementListModel::text(int row, int column) const {
         return {};
     }
     const Row& r = rows_[row];
-    const std::string_view all = r.packed;
     const std::size_t begin = column == 0 ? 0 : r.ends[column - 1];
-    const std::size_t end = column == ColComment ? all.size() : r.ends[column];
-    return all.substr(begin, end - begin);
+    return std::string_view(texts_).substr(r.start + begin, r.ends[column] - begin);
 }
 
 void MeasurementListModel::setColumnCaptions(const ColumnTexts& captions) {

@@ -1,8 +1,8 @@
 // The measurement list: the item store of the main window's list control ListView1.
 // There is no second copy of the rows; export and printing read them back from here.
 //
-// Each row holds five Windows-1252 texts (date, time, mode, value, comment), packed into one
-// allocation so that a million rows stay small. The model is read-only for views, has five
+// Each row holds five Windows-1252 texts (date, time, mode, value, comment), kept in one
+// shared buffer so that a million rows stay small. The model is read-only for views, has five
 // columns and is never sorted.
 #pragma once
 
@@ -40,7 +40,7 @@ public:
 
     int count() const { return static_cast<int>(rows_.size()); }
     // Bytes of all texts of all rows together, so an export can size its buffer at once.
-    std::size_t textBytes() const { return textBytes_; }
+    std::size_t textBytes() const { return texts_.size() - holeBytes_; }
     // One text of a row, Windows-1252; empty for a row or column out of range.
     std::string_view text(int row, int column) const;
 
@@ -60,13 +60,19 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    // All row texts live one after the other in one buffer, so an append costs no allocation
+    // of its own. Deleted or replaced rows leave holes that are squeezed out once they
+    // outweigh the texts still in use.
     struct Row {
-        std::string packed;                  // the five texts one after the other
-        std::array<std::uint32_t, 4> ends{}; // end offsets of date, time, mode, value
+        std::size_t start = 0;                         // offset of the date in texts_
+        std::array<std::uint32_t, ColumnCount> ends{}; // end of each text, from start
     };
-    static Row makeRow(std::initializer_list<std::string_view> texts);
+    void appendTexts(Row& row, const std::array<std::string_view, ColumnCount>& texts);
+    bool overlapsTexts(std::string_view text) const;
+    void squeezeHoles();
     std::vector<Row> rows_;
-    std::size_t textBytes_ = 0;
+    std::string texts_;
+    std::size_t holeBytes_ = 0;
     ColumnTexts captions_{"Date", "Time", "Mode", "Value", "Comment"};
 };
 

@@ -156,3 +156,53 @@ TEST_F(ListFixture, ReadOnlyAndNeverSorted) {
     EXPECT_EQ(model.text(0, ColDate), "2");
     EXPECT_EQ(model.text(0, ColComment), "c");
 }
+
+TEST_F(ListFixture, TextsTakenFromTheListItselfCanBeAppendedAndCommented) {
+    model.appendRow("09.12.2026", "00:01:02", "LC", "12,5", "first");
+    // Views into the list's own storage, which grows while they are copied.
+    for (int i = 0; i < 200; ++i) {
+        const int last = model.count() - 1;
+        model.appendRow(model.text(last, ColDate), model.text(last, ColTime),
+                        model.text(last, ColMode), model.text(last, ColValue),
+                        model.text(last, ColComment));
+    }
+    model.setComment(0, model.text(0, ColComment));
+    model.setComment(5, model.text(3, ColValue));
+    EXPECT_EQ(rowTexts(200), (Texts{"09.12.2026", "00:01:02", "LC", "12,5", "first"}));
+    EXPECT_EQ(rowTexts(0), (Texts{"09.12.2026", "00:01:02", "LC", "12,5", "first"}));
+    EXPECT_EQ(rowTexts(5), (Texts{"09.12.2026", "00:01:02", "LC", "12,5", "12,5"}));
+    EXPECT_EQ(model.textBytes(), summedTextBytes());
+}
+
+TEST(ListStorage, ManyEditsAndDeletionsKeepEveryRowIntact) {
+    // Without the model tester, which would check the whole list after every change.
+    MeasurementListModel model;
+    // Enough churn that the storage squeezes out deleted and replaced texts several times.
+    for (int i = 0; i < 6000; ++i) {
+        model.appendRow("09.12.2026", std::to_string(i), "C", std::to_string(i % 400) + ",0", "");
+    }
+    for (int round = 0; round < 4; ++round) {
+        for (int row = 0; row < model.count(); ++row) {
+            model.setComment(row, std::string(40, static_cast<char>('a' + round)));
+        }
+        for (int row = model.count() - 1; row >= 0; row -= 3) {
+            model.removeRowAt(row);
+        }
+    }
+    ASSERT_GT(model.count(), 0);
+    int previous = -1;
+    for (int row = 0; row < model.count(); ++row) {
+        const int n = std::stoi(std::string(model.text(row, ColTime)));
+        EXPECT_GT(n, previous); // order of arrival kept
+        previous = n;
+        EXPECT_EQ(model.text(row, ColValue), std::to_string(n % 400) + ",0");
+        EXPECT_EQ(model.text(row, ColComment), std::string(40, 'd'));
+    }
+    std::size_t sum = 0;
+    for (int row = 0; row < model.count(); ++row) {
+        for (int c = 0; c < ColumnCount; ++c) {
+            sum += model.text(row, c).size();
+        }
+    }
+    EXPECT_EQ(model.textBytes(), sum);
+}
