@@ -302,8 +302,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 // ---- Start-up and end ---------------------------------------------------------------------
 
 void TMainForm::FormCreate() {
-    programDirectory_ = QDir::currentPath() + QLatin1Char('/');
-    settingsFile_ = programDirectory_ + QStringLiteral("zt40.ini");
+    paths_ = programPaths();
+    programDirectory_ = paths_.programDirectory;
+    settingsFile_ = paths_.settingsFile;
     clipboard_ = QGuiApplication::clipboard();
     exportLines_.clear();
 
@@ -351,7 +352,7 @@ void TMainForm::WriteLanguageSetting() {
 
 void TMainForm::loadFlag() {
     // From the program directory, whatever the current directory has become since.
-    const QString path = programDirectory_ + fromCp1252(::zt40::uiText(Slot::FlagIcon));
+    const QString path = paths_.dataDirectory + fromCp1252(::zt40::uiText(Slot::FlagIcon));
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull()) {
@@ -402,7 +403,7 @@ void TMainForm::langButtonClick() {
 }
 
 void TMainForm::Image4Click() {
-    const QString path = programDirectory_ + QString::fromLatin1(helpFileName(ActiveLanguage));
+    const QString path = paths_.dataDirectory + QString::fromLatin1(helpFileName(ActiveLanguage));
     platform::openDocument(toCp1252(path));
 }
 
@@ -605,7 +606,7 @@ void TMainForm::exportBClick() {
 }
 
 void TMainForm::saveExportToFile() {
-    SaveDialog1->setDirectory(programDirectory_);
+    SaveDialog1->setDirectory(paths_.saveDirectory);
     // The last chosen file by name; the folder is always the program directory.
     SaveDialog1->selectFile(lastSaveFile_.isEmpty() ? QStringLiteral("*.dat")
                                                     : QFileInfo(lastSaveFile_).fileName());

@@ -5,6 +5,7 @@
 #include "ExportText.h"
 #include "InstrumentLink.h"
 #include "PollCycle.h"
+#include "ProgramPaths.h"
 
 #include <QString>
 
@@ -140,6 +141,7 @@ private:
     PollCycle poll_{*this};
     MeasurementListModel* model_ = nullptr;
 
+    ProgramPaths paths_;
     QString programDirectory_;
     QString settingsFile_;
     ExportLineList exportLines_;

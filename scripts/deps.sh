@@ -4,10 +4,12 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ ccache pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev
-          fonts-liberation fp-utils)
+          qt6-charts-dev qt6-translations-l10n fonts-liberation fp-utils)
 if [ "${1:-}" = test ]; then
     packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev xvfb xauth
-               g++-mingw-w64-x86-64-posix wine64)
+               g++-mingw-w64-x86-64-posix wine64
+               libumockdev-dev umockdev clang libclang-rt-14-dev
+               dpkg-dev file desktop-file-utils appstream lintian)
 fi
 
 missing=()
