@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
 
@@ -14,6 +16,21 @@ void showHandlerError(const char* message) {
 
 void showHandlerError(const std::exception& error) {
     showHandlerError(error.what());
+}
+
+QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result) {
+    const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    switch (result.failure) {
+    case FileWriteResult::Failure::None:
+        return {};
+    case FileWriteResult::Failure::Create:
+        return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+            .arg(name, result.reason);
+    case FileWriteResult::Failure::Write:
+        return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
+            .arg(name, result.reason);
+    }
+    return {};
 }
 
 bool runHandler(const std::function<void()>& handler) {

@@ -3,6 +3,8 @@
 // goes on.
 #pragma once
 
+#include "AtomicFile.h"
+
 #include <QApplication>
 
 #include <exception>
@@ -15,6 +17,10 @@ inline constexpr const char* ApplicationTitle = "MIRELANTA ZT 40";
 // Shows the message of an error that escaped a handler.
 void showHandlerError(const std::exception& error);
 void showHandlerError(const char* message);
+
+// The text of the message box for a failed write: "Datei "<full name>" kann nicht erstellt
+// werden. <reason>" when the file could not be created, a matching text when writing failed.
+QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result);
 
 // Runs one handler; an error it raises goes to the message box and stops only that handler.
 // Returns whether the handler ran to its end.

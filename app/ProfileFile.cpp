@@ -1,5 +1,6 @@
 #include "ProfileFile.h"
 
+#include "Application.h"
 #include "AtomicFile.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "RegionalSettings.h"
 
-#include "Cp1252Text.h"
+#include "Cp1252.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -62,15 +62,15 @@ QString longTimeFormatWithoutZone(const QLocale& locale) {
 }
 
 std::string dateText(const QLocale& locale, const QDateTime& when) {
-    return encode1252(locale.toString(when.date(), QLocale::ShortFormat));
+    return toCp1252(locale.toString(when.date(), QLocale::ShortFormat));
 }
 
 std::string timeText(const QLocale& locale, const QDateTime& when) {
-    return encode1252(locale.toString(when.time(), longTimeFormatWithoutZone(locale)));
+    return toCp1252(locale.toString(when.time(), longTimeFormatWithoutZone(locale)));
 }
 
 char decimalSeparator(const QLocale& locale) {
-    const std::string separator = encode1252(locale.decimalPoint());
+    const std::string separator = toCp1252(locale.decimalPoint());
     if (separator.size() != 1 || separator[0] == '?')
         return '.';
     return separator[0];

@@ -1,5 +1,5 @@
 // The desktop's handlers through Qt: xdg-open behind QDesktopServices on Linux desktops.
-#include "Cp1252Text.h"
+#include "Cp1252.h"
 #include "Shell.h"
 #include "Spreadsheet.h"
 
@@ -37,11 +37,11 @@ std::optional<SpreadsheetCommand> findSpreadsheet(const QStringList& folders) {
 }
 
 bool openDocument(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(decode1252(path)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(fromCp1252(path)));
 }
 
 bool openUrl(const std::string& url) {
-    return QDesktopServices::openUrl(QUrl(decode1252(url), QUrl::TolerantMode));
+    return QDesktopServices::openUrl(QUrl(fromCp1252(url), QUrl::TolerantMode));
 }
 
 bool startSpreadsheet() {

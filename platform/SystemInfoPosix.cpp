@@ -1,6 +1,6 @@
 // System information on POSIX systems: /etc/os-release, uname, the account database and the
 // environment. There is no registry; the version is the one the program was built with.
-#include "Cp1252Text.h"
+#include "Cp1252.h"
 #include "SystemInfo.h"
 #include "SystemInfoText.h"
 
@@ -18,7 +18,7 @@ namespace zt40::platform {
 namespace {
 
 std::string fromLocal(const char* text) {
-    return encode1252(QString::fromLocal8Bit(text));
+    return toCp1252(QString::fromLocal8Bit(text));
 }
 
 class PosixSystemInfo final : public SystemInfo {
@@ -31,7 +31,7 @@ public:
             QFile file(QString::fromLatin1(path));
             if (file.open(QIODevice::ReadOnly)) {
                 const QByteArray content = file.read(64 * 1024);
-                distribution = encode1252(QString::fromUtf8(
+                distribution = toCp1252(QString::fromUtf8(
                     QByteArray::fromStdString(osReleaseName(content.toStdString()))));
                 break;
             }

@@ -2,6 +2,10 @@
 // executable's own version resource.
 #include "SystemInfo.h"
 
+#include "Cp1252.h"
+
+#include <QString>
+
 #include <windows.h>
 #include <winver.h>
 
@@ -9,27 +13,6 @@
 
 namespace zt40::platform {
 namespace {
-
-std::wstring wideFrom1252(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string to1252(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(1252, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                      0, "?", nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(1252, 0, text.data(), static_cast<int>(text.size()), out.data(), n, "?",
-                        nullptr);
-    return out;
-}
 
 // A text value of an open key; a missing or non-text value reads as "".
 std::string readText(HKEY key, const wchar_t* name) {
@@ -43,7 +26,7 @@ std::string readText(HKEY key, const wchar_t* name) {
     if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got) !=
         ERROR_SUCCESS)
         return {};
-    return to1252(std::wstring(buffer.data()));
+    return toCp1252(QString::fromWCharArray(buffer.data()));
 }
 
 // The full path of the running executable, however long.
@@ -78,7 +61,7 @@ public:
 
     std::optional<RegisteredUser> registryUser(const std::string& key) const override {
         HKEY handle = nullptr;
-        const std::wstring path = wideFrom1252(key);
+        const std::wstring path = fromCp1252(key).toStdWString();
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_READ, nullptr, &handle, nullptr) != ERROR_SUCCESS)
             return std::nullopt;

@@ -1,7 +1,5 @@
 #include "AtomicFile.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace zt40 {
@@ -21,21 +19,6 @@ FileWriteResult writeFileAtomically(const QString& path, std::string_view bytes)
     }
     if (!file.commit()) {
         return {FileWriteResult::Failure::Write, file.errorString()};
-    }
-    return {};
-}
-
-QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result) {
-    const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    switch (result.failure) {
-    case FileWriteResult::Failure::None:
-        return {};
-    case FileWriteResult::Failure::Create:
-        return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
-            .arg(name, result.reason);
-    case FileWriteResult::Failure::Write:
-        return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
-            .arg(name, result.reason);
     }
     return {};
 }

@@ -56,9 +56,6 @@ TEST_F(AtomicFileFixture, MissingFolderCannotBeCreated) {
     EXPECT_EQ(result.failure, Failure::Create);
     EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_TRUE(entries(dir.path()).isEmpty());
-    EXPECT_EQ(fileWriteErrorMessage(path, result),
-              QString("Datei \"%1\" kann nicht erstellt werden. %2")
-                  .arg(QDir::toNativeSeparators(path), result.reason));
 }
 
 TEST_F(AtomicFileFixture, PathThatIsAFolderIsLeftAlone) {
@@ -109,5 +106,4 @@ TEST_F(AtomicFileFixture, FailedWriteKeepsTheExistingFileIntact) {
     EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_EQ(contents(target), "old contents\r\n");
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
-    EXPECT_TRUE(fileWriteErrorMessage(target, result).contains(result.reason));
 }

@@ -23,8 +23,4 @@ struct FileWriteResult {
 // Writes the bytes unchanged (no line-end conversion, no byte-order mark).
 FileWriteResult writeFileAtomically(const QString& path, std::string_view bytes);
 
-// The text of the message box for a failed write: "Datei "<full name>" kann nicht erstellt
-// werden. <reason>" when the file could not be created, a matching text when writing failed.
-QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result);
-
 } // namespace zt40
