@@ -8,27 +8,12 @@ namespace zt40 {
 
 void ExportLineList::clear() {
     text_.clear();
-    ends_.clear();
+    lines_ = 0;
     firstField_ = true;
 }
 
 void ExportLineList::reserve(std::size_t lines, std::size_t bytes) {
-    ends_.reserve(lines);
     text_.reserve(bytes + 2 * lines);
-}
-
-void ExportLineList::append(std::string_view line) {
-    beginLine();
-    text_.append(line);
-    endLine();
-}
-
-std::string_view ExportLineList::line(std::size_t i) const {
-    if (i >= ends_.size()) {
-        return {};
-    }
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1] + 2;
-    return std::string_view(text_).substr(begin, ends_[i] - begin);
 }
 
 QString ExportLineList::unicodeText() const {
@@ -54,7 +39,7 @@ void ExportLineList::addNumberField(unsigned long long number) {
 }
 
 void ExportLineList::endLine() {
-    ends_.push_back(text_.size());
+    ++lines_;
     text_.append("\r\n");
 }
 

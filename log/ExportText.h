@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace zt40 {
 
@@ -19,13 +18,8 @@ public:
     void clear();
     // Room for this many lines and bytes of line text, so that building never reallocates.
     void reserve(std::size_t lines, std::size_t bytes);
-    // Appends one line; the CR LF is added here.
-    void append(std::string_view line);
-
-    std::size_t size() const { return ends_.size(); }
-    bool empty() const { return ends_.empty(); }
-    // One line without its CR LF.
-    std::string_view line(std::size_t i) const;
+    std::size_t size() const { return lines_; }
+    bool empty() const { return lines_ == 0; }
 
     // The export text in Windows-1252, as a .dat file receives it (no byte-order mark).
     const std::string& text() const { return text_; }
@@ -40,7 +34,7 @@ public:
 
 private:
     std::string text_;
-    std::vector<std::size_t> ends_; // end of each line's text, before its CR LF
+    std::size_t lines_ = 0;
     bool firstField_ = true;
 };
 

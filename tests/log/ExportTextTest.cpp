@@ -54,10 +54,8 @@ TEST(ExportText, EachExportReplacesTheLastAndClearEmptiesIt) {
     ExportLineList lines;
     buildExportLines(lines, model, kEnglish);
     buildExportLines(lines, model, kEnglish);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines.line(0), "\tDate\tTime\tMode\tValue\tComment");
-    EXPECT_EQ(lines.line(1), "1\td1\tt1\tm\t1\t");
-    EXPECT_EQ(lines.line(2), "");
+    EXPECT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines.text(), "\tDate\tTime\tMode\tValue\tComment\r\n1\td1\tt1\tm\t1\t\r\n");
     lines.clear();
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(lines.text(), "");
