@@ -34,6 +34,8 @@ TEST(ProfileText, ReadsSectionsAndKeysWithoutRegardToCase) {
     EXPECT_EQ(profileValue(content, "Config", "Missing"), std::nullopt);
     EXPECT_EQ(profileValue(content, "Missing", "Language"), std::nullopt);
     EXPECT_EQ(profileValue("[Config]\nLanguage=\"1\"\n", "Config", "Language"), "1");
+    // Tabs count as blanks around names and values, as Windows' profile functions treat them.
+    EXPECT_EQ(profileValue("[\tConfig\t]\r\n\tLanguage\t=\t1\t\r\n", "Config", "Language"), "1");
     EXPECT_EQ(profileValue("", "Config", "Language"), std::nullopt);
 }
 
