@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "AtomicFile.h"
+#include "Controls.h"
 #include "Cp1252.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
@@ -33,7 +34,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -59,21 +59,6 @@ QFont pixelFont(int pixels, bool bold = false, const QString& family = QString()
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
-}
-
-void setTextColour(QLabel* label, const QColor& colour) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
-// A label whose size follows its text, as an auto-sized label does.
-QLabel* autoLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
 }
 
 QLabel* picture(QWidget* parent, const char* name, const QString& resource, int x, int y, int w,
@@ -125,8 +110,7 @@ QPushButton* pushButton(QWidget* parent, const char* name, const char* text, QRe
 }
 
 void setAutoText(QLabel* label, std::string_view text) {
-    label->setText(fromCp1252(text));
-    label->adjustSize();
+    setLabelText(label, fromCp1252(text));
 }
 
 } // namespace
@@ -143,9 +127,7 @@ TMainForm::TMainForm(QWidget* parent)
     font.setPointSize(8);
     setFont(font);
     createControls();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    centreOnScreen(this);
 }
 
 TMainForm::~TMainForm() {
@@ -316,12 +298,7 @@ void TMainForm::FormCreate() {
 
     setWindowTitle(windowTitle() + QStringLiteral(" (USB)"));
 
-    if (link_.Open()) {
-        setTimer1Enabled(true);
-    } else {
-        setStatusText(::zt40::uiText(Slot::CannotOpen));
-        setTimer2Enabled(true);
-    }
+    poll_.start();
 }
 
 void TMainForm::FormDestroy() {
@@ -517,8 +494,7 @@ void TMainForm::appendMeasurementRow(std::string_view date, std::string_view tim
                                      std::string_view mode, std::string_view value) {
     // A row that arrives while a comment is being edited must not take that comment.
     const std::string comment = commentEditOpen_ ? std::string() : commentBufferText();
-    model_->appendRow(date, time, trimBlanksAndControls(mode), trimBlanksAndControls(value),
-                      trimBlanksAndControls(comment));
+    model_->appendRow(date, time, mode, value, comment); // the model trims mode, value, comment
     const QModelIndex last = model_->index(model_->count() - 1, 0);
     ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect |
                                                            QItemSelectionModel::Rows);

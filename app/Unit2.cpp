@@ -1,13 +1,12 @@
 #include "Unit2.h"
 
+#include "Controls.h"
 #include "Cp1252.h"
 #include "Languages.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -87,11 +86,12 @@ TForm2::TForm2(std::function<std::string(int)> uiText, QWidget* parent)
 }
 
 void TForm2::showEvent(QShowEvent* event) {
-    FormShow();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
+    // A window restored from the task bar is shown again by the system: keep what is typed.
+    if (!event->spontaneous()) {
+        FormShow();
+        centreOnScreen(this);
+        Edit1->setFocus();
     }
-    Edit1->setFocus();
     QDialog::showEvent(event);
 }
 

@@ -1,21 +1,16 @@
 #include "Unit3.h"
 
+#include "Controls.h"
 #include "Cp1252.h"
+#include "Languages.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 
 namespace zt40 {
-
-namespace {
-constexpr int SlotOptions = 17;
-constexpr int SlotFirstItem = 18; // 18, 19, 20
-constexpr int SlotCancel = 21;
-} // namespace
 
 TForm3::TForm3(std::function<std::string(int)> uiText, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -65,10 +60,10 @@ int TForm3::ItemIndex() const {
 }
 
 void TForm3::FormShow() {
-    RadioGroup1->setTitle(fromCp1252(uiText_(SlotOptions)));
+    RadioGroup1->setTitle(fromCp1252(uiText_(Slot::ExportOptions)));
     for (size_t i = 0; i < RadioItems.size(); ++i)
-        RadioItems[i]->setText(fromCp1252(uiText_(SlotFirstItem + static_cast<int>(i))));
-    Button2->setText(fromCp1252(uiText_(SlotCancel)));
+        RadioItems[i]->setText(fromCp1252(uiText_(Slot::FirstExportChoice + static_cast<int>(i))));
+    Button2->setText(fromCp1252(uiText_(Slot::Cancel)));
 
     // Never preselect the previous choice: uncheck through a non-exclusive moment.
     auto* group = RadioItems[0]->group();
@@ -84,13 +79,10 @@ void TForm3::Button1Click() {
 }
 
 void TForm3::showEvent(QShowEvent* event) {
+    // A window restored from the task bar is shown again by the system: keep the choice made.
     if (!event->spontaneous()) {
         FormShow();
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        centreOnScreen(this);
     }
     QDialog::showEvent(event);
 }

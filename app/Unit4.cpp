@@ -50,13 +50,16 @@ TselectLanguage::TselectLanguage(QWidget* parent) : QDialog(parent) {
 }
 
 void TselectLanguage::showEvent(QShowEvent* event) {
-    FormShow();
-    if (!placed_) {
-        // The outer size includes the frame, known only once the window is up.
-        placed_ = true;
-        const QSize frame = frameGeometry().size() - geometry().size();
-        resize(OuterWidth - frame.width(), OuterHeight - frame.height());
-        move(OuterLeft, OuterTop);
+    // A window restored from the task bar is shown again by the system: keep the choice made.
+    if (!event->spontaneous()) {
+        FormShow();
+        if (!placed_) {
+            // The outer size includes the frame, known only once the window is up.
+            placed_ = true;
+            const QSize frame = frameGeometry().size() - geometry().size();
+            resize(OuterWidth - frame.width(), OuterHeight - frame.height());
+            move(OuterLeft, OuterTop);
+        }
     }
     QDialog::showEvent(event);
 }

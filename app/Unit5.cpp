@@ -1,17 +1,16 @@
 #include "Unit5.h"
 
+#include "Controls.h"
 #include "Cp1252.h"
 #include "Languages.h"
 #include "Shell.h"
 
 #include <QEvent>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 
 #include <array>
 
@@ -54,9 +53,7 @@ QString shownText(std::string_view caption) {
 
 void setCaption(QLabel* label, const std::string& caption) {
     label->setProperty(CaptionProperty, QByteArray::fromStdString(caption));
-    label->setText(shownText(caption));
-    if (label->property("autoSize").toBool())
-        label->adjustSize();
+    setLabelText(label, shownText(caption));
 }
 
 // A font of the given cell height in pixels, as a Windows font height counts them (the em
@@ -73,19 +70,10 @@ QFont cellHeightFont(int pixels, bool bold, const QString& family = QString()) {
     return font;
 }
 
-void setTextColour(QLabel* label, const QColor& colour) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
 // A label that grows with its caption.
-QLabel* autoLabel(QWidget* parent, const char* objectName, const std::string& caption, int x,
-                  int y) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(objectName);
-    label->setProperty("autoSize", true);
-    label->move(x, y);
+QLabel* captionedLabel(QWidget* parent, const char* objectName, const std::string& caption, int x,
+                       int y) {
+    QLabel* label = autoLabel(parent, objectName, QString(), x, y);
     setCaption(label, caption);
     return label;
 }
@@ -141,8 +129,7 @@ TForm5::TForm5(const platform::SystemInfo& system, QWidget* parent)
     font.setPointSize(8);
     setFont(font);
     createControls();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void TForm5::createControls() {
@@ -154,7 +141,7 @@ void TForm5::createControls() {
 
     Label6 = fixedLabel(this, "Label6", "DORVANEX II", 160, 8, 185, 37);
     Label6->setFont(cellHeightFont(32, true, "Arial"));
-    Label9 = autoLabel(this, "Label9", "\xAE", 352, 8);
+    Label9 = captionedLabel(this, "Label9", "\xAE", 352, 8);
     Label9->setFont(cellHeightFont(16, false));
     Label9->adjustSize();
     Label10 = fixedLabel(this, "Label10", "ZT 40", 384, 8, 113, 37);
@@ -164,15 +151,15 @@ void TForm5::createControls() {
     for (QLabel* label : {Label6, Label9, Label10})
         setTextColour(label, DesignBlue);
 
-    Label2 =
-        autoLabel(this, "Label2", "Copyright \xA9 TARVELON GMBH. Alle Rechte vorbehalten.", 16, 88);
-    sys = autoLabel(this, "sys", "Windows 95/98/NT", 16, 120);
-    sp = autoLabel(this, "sp", "Service Pack", 16, 136);
-    Label4 = autoLabel(this, "Label4", "Autor: Jorin Valbek", 16, 168);
-    text1 = autoLabel(this, "text1", "Version: 0.16.D", 16, 192);
-    Label7 = autoLabel(this, "Label7", "Lizenznehmer:", 16, 216);
-    name = autoLabel(this, "name", "Name", 16, 240);
-    org = autoLabel(this, "org", "Organisation", 16, 256);
+    Label2 = captionedLabel(this, "Label2",
+                            "Copyright \xA9 TARVELON GMBH. Alle Rechte vorbehalten.", 16, 88);
+    sys = captionedLabel(this, "sys", "Windows 95/98/NT", 16, 120);
+    sp = captionedLabel(this, "sp", "Service Pack", 16, 136);
+    Label4 = captionedLabel(this, "Label4", "Autor: Jorin Valbek", 16, 168);
+    text1 = captionedLabel(this, "text1", "Version: 0.16.D", 16, 192);
+    Label7 = captionedLabel(this, "Label7", "Lizenznehmer:", 16, 216);
+    name = captionedLabel(this, "name", "Name", 16, 240);
+    org = captionedLabel(this, "org", "Organisation", 16, 256);
 
     ok = new QPushButton("OK", this);
     ok->setObjectName("ok");
@@ -180,10 +167,10 @@ void TForm5::createControls() {
     ok->setDefault(true); // Enter; Esc closes every dialog
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    Label3 = autoLabel(this, "Label3", "Internet:", 352, 224);
-    web = autoLabel(this, "web", "TARVELON GMBH Website", 352, 240);
+    Label3 = captionedLabel(this, "Label3", "Internet:", 352, 224);
+    web = captionedLabel(this, "web", "TARVELON GMBH Website", 352, 240);
     web->setToolTip("Tarvelon Website aufrufen");
-    mail = autoLabel(this, "mail", std::string("EMail (") + SupportAddress + ")", 352, 256);
+    mail = captionedLabel(this, "mail", std::string("EMail (") + SupportAddress + ")", 352, 256);
     mail->setToolTip("EMail an Support senden");
     for (QLabel* link : {web, mail}) {
         QFont linkFont = link->font();
@@ -325,6 +312,7 @@ std::string TForm5::doubledAmpersands(const std::string& text) {
 }
 
 std::string TForm5::versionText(const platform::ProgramVersion& version) {
+    // All four numbers in full: cutting the second and fourth to 8 bits would show 300 as 44.
     return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." +
            std::to_string(version[2]) + "." + std::to_string(version[3]);
 }

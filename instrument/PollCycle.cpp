@@ -2,6 +2,16 @@
 
 namespace zt40 {
 
+void PollCycle::start() {
+    if (env_.Open()) {
+        env_.setTimer1Enabled(true);
+        env_.setTimer1Interval(PollIntervalStartMs);
+    } else {
+        env_.setStatusText(env_.uiText(SlotCannotOpen));
+        env_.setTimer2Enabled(true);
+    }
+}
+
 void PollCycle::Timer1Timer() {
     // The first tick of the run starts the serial number reading; a reconnection does not.
     if (!started_) {

@@ -74,6 +74,9 @@ class PollCycle {
 public:
     explicit PollCycle(PollSurroundings& surroundings) : env_(surroundings) {}
 
+    // The start-up step: open the instrument channel, then poll at the start interval, or show
+    // the cannot-open text and leave the next attempt to the reconnect timer.
+    void start();
     void Timer1Timer(); // one poll step
     void Timer2Timer(); // one reopen attempt
     void messenClick(); // request a measurement at the next poll step

@@ -50,10 +50,7 @@ protected:
         env.open = [this] { return link.Open(); };
         env.exchange = [this](InstrumentFrame& f) { return link.Exchange(f); };
         env.close = [this] { link.Close(); };
-        if (env.Open()) {
-            env.setTimer1Enabled(true);
-            env.setTimer1Interval(PollIntervalStartMs);
-        }
+        cycle.start();
     }
 
     // Runs the timers for a stretch of time; the instrument sees the same clock.

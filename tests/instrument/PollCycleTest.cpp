@@ -17,15 +17,8 @@ protected:
         env.close = [this] { linkOpen = false; };
     }
 
-    // What the main window does at start-up: open, then poll at 50 ms or wait for the device.
     void startUp() {
-        if (env.Open()) {
-            env.setTimer1Enabled(true);
-            env.setTimer1Interval(PollIntervalStartMs);
-        } else {
-            env.setStatusText(env.uiText(SlotCannotOpen));
-            env.setTimer2Enabled(true);
-        }
+        cycle.start();
         env.takeCalls();
     }
 
@@ -124,12 +117,26 @@ TEST_F(PollCycleTest, SecondHalfShowsReadingThenAppendsRowWithDateAndTime) {
                                         "time", "row: C |   95.3 ", "status:"}));
     ASSERT_EQ(env.rows.size(), 1u);
     EXPECT_EQ(env.rows[0], (RecordedRow{"2026-12-08", "11:22:33 PM", " C ", "   95.3 "}));
-    // The reduced S0 stays in the buffer, so it goes out in the next command's unwritten bytes.
+    // The firmware command writes bytes 0 to 2 itself; the rest of the reply goes out again.
     cycle.Timer1Timer();
     EXPECT_EQ(lastSent(), (InstrumentFrame{0x5A, 0x00, 0x00, '.', '3', ' ', 0xC6, 0x0E}));
     // The last half belongs to 0x55 replies only.
     EXPECT_EQ(cycle.lastReplyCode(), Code::ReadFirmware);
     EXPECT_EQ(cycle.lastHalf(), 0);
+}
+
+TEST_F(PollCycleTest, AMeasureCommandRightAfterAnOverflowReadingCarriesTheReducedS0) {
+    runToFirstHalf();
+    device.second = {'0' + 13, '.', '3', ' '}; // units character 13 above '0'
+    cycle.Timer1Timer();                       // first half
+    cycle.Timer1Timer();                       // second half: S0 reduced to '3', "1" before it
+    ASSERT_EQ(env.rows.size(), 1u);
+    EXPECT_EQ(env.rows[0].value, "  913.3 ");
+    // The measure command writes byte 0 only, so the reduced S0 goes out in byte 2.
+    cycle.messenClick();
+    cycle.Timer1Timer();
+    EXPECT_EQ(lastSent(),
+              (InstrumentFrame{Code::StartMeasure, 0x01, '3', '.', '3', ' ', 0xC6, 0x0E}));
 }
 
 TEST_F(PollCycleTest, ReadingsRepeatWithFirmwareFirstHalfSecondHalf) {

@@ -30,16 +30,7 @@ protected:
             sim::SimulatedInstrument::scenario(scenario));
         driver::publish(std::make_shared<driver::SimulatedDevice>(instrument));
     }
-    // What the main window does at start-up.
-    void start() {
-        if (env.Open()) {
-            env.setTimer1Enabled(true);
-            env.setTimer1Interval(PollIntervalStartMs);
-        } else {
-            env.setStatusText(env.uiText(SlotCannotOpen));
-            env.setTimer2Enabled(true);
-        }
-    }
+    void start() { cycle.start(); }
     // One timer tick after the interval of the running timer has passed.
     void tick() {
         clock.advance(static_cast<std::uint64_t>(env.timer1 ? env.interval : ReconnectIntervalMs));

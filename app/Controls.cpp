@@ -1,0 +1,45 @@
+#include "Controls.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+namespace zt40 {
+
+namespace {
+constexpr const char* AutoSizeProperty = "autoSize";
+} // namespace
+
+void setTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QLabel* autoLabel(QWidget* parent, const char* objectName, const QString& text, int x, int y) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setProperty(AutoSizeProperty, true);
+    label->move(x, y);
+    setLabelText(label, text);
+    return label;
+}
+
+void setLabelText(QLabel* label, const QString& text) {
+    label->setText(text);
+    if (label->property(AutoSizeProperty).toBool())
+        label->adjustSize();
+}
+
+void centreOnScreen(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+} // namespace zt40

@@ -1,0 +1,23 @@
+// Small helpers the windows share for their labels and placement.
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace zt40 {
+
+void setTextColour(QLabel* label, const QColor& colour);
+
+// A label whose size follows its text, as an auto-sized label does.
+QLabel* autoLabel(QWidget* parent, const char* objectName, const QString& text, int x, int y);
+
+// Sets a label's text; an auto-sized label takes the size of its new text.
+void setLabelText(QLabel* label, const QString& text);
+
+// Centres the window, frame and title bar included, on the available area of its screen.
+void centreOnScreen(QWidget* window);
+
+} // namespace zt40
