@@ -1,5 +1,8 @@
 // The settings file reader and writer.
 #include "ProfileFile.h"
+#include "Application.h"
+
+#include <QDir>
 
 #include <QTemporaryDir>
 
@@ -100,6 +103,19 @@ TEST_F(ProfileFileOnDisk, AFailedWriteThrowsNamingTheFile) {
         EXPECT_NE(std::string(error.what()).find("zt40.ini"), std::string::npos) << error.what();
     }
     EXPECT_FALSE(std::filesystem::exists(missingFolder));
+}
+
+TEST(FileWriteMessage, NamesTheWholePathAndTheSystemsReason) {
+    using Failure = FileWriteResult::Failure;
+    const QString name = QDir::toNativeSeparators(QDir::current().absoluteFilePath("a.dat"));
+    const std::pair<Failure, QString> cases[] = {
+        {Failure::Create, "Datei \"" + name + "\" kann nicht erstellt werden. No space"},
+        {Failure::Write, "Datei \"" + name + "\" kann nicht geschrieben werden. No space"},
+        {Failure::None, ""},
+    };
+    for (const auto& [failure, message] : cases) {
+        EXPECT_EQ(fileWriteErrorMessage("a.dat", {failure, "No space"}), message);
+    }
 }
 
 TEST_F(ProfileFileOnDisk, AFileThatCannotBeReplacedStaysAsItWas) {
