@@ -1,7 +1,9 @@
 // Speed and memory of the measurement log: appending rows with a view attached (against
-// QTreeWidget, the usual Qt list), memory per row, the export text, and printing to PDF.
+// QTreeWidget, the usual Qt list), the journal's cost per appended row, memory per row, the
+// export text, and printing to PDF.
 #include "Cp1252.h"
 #include "ExportText.h"
+#include "MeasurementJournal.h"
 #include "MeasurementListModel.h"
 #include "QPainterCanvas.h"
 
@@ -166,6 +168,27 @@ BENCHMARK(BM_AppendShown<WidgetList>)
     ->Arg(1000000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// A row appended to the list with its view, with and without the journal watching it. With
+// the journal every append writes its record and waits for fdatasync before it returns, so
+// both are timed by the wall clock. The journal goes to TMPDIR (default /tmp): point TMPDIR at
+// the disk to be measured.
+template <bool Journaled> void BM_AppendWithJournal(benchmark::State& state) {
+    ModelList list(1000);
+    QTemporaryDir dir;
+    MeasurementJournal journal(list.model);
+    if (Journaled && !journal.start(dir.filePath("zt40.journal"))) {
+        state.SkipWithError("the journal cannot be written");
+        return;
+    }
+    QApplication::processEvents();
+    for (auto _ : state) {
+        list.append();
+    }
+    state.counters["rows"] = static_cast<double>(list.model.count());
+}
+BENCHMARK(BM_AppendWithJournal<false>)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendWithJournal<true>)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 // Heap in use, large blocks (mapped separately) included.
 std::size_t heapInUse() {
