@@ -4,6 +4,8 @@
 #include "AtomicFile.h"
 #include "Controls.h"
 #include "Cp1252.h"
+#include "JournalKeeper.h"
+#include "JournalTexts.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
 #include "PrintLayout.h"
@@ -17,6 +19,7 @@
 #include "Unit5.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -199,6 +202,7 @@ void TMainForm::createControls() {
     Label7 = autoLabel(this, "Label7", "?", 584, 184);
 
     model_ = new MeasurementListModel(this);
+    keeper_ = new JournalKeeper(*model_, this);
     ListView1 = new QTreeView(this);
     ListView1->setObjectName("ListView1");
     ListView1->setGeometry(56, 256, 601, 190);
@@ -295,6 +299,8 @@ void TMainForm::FormCreate() {
     // A flag picture that cannot be loaded is reported, but must not keep the instrument
     // switched off until the next start.
     runHandler([this] { ApplyLanguage(); });
+    // Rows a crashed run left behind come back before the first reading of this one.
+    runHandler([this] { keeper_->startUp(paths_.userDataDirectory); });
 
     setWindowTitle(windowTitle() + QStringLiteral(" (USB)"));
 
@@ -309,6 +315,7 @@ void TMainForm::FormDestroy() {
     Timer1->stop();
     Timer2->stop();
     link_.Close();
+    keeper_->finish(closedCleanly_);
     clipboard_ = nullptr;
     exportLines_.clear();
 }
@@ -501,6 +508,24 @@ void TMainForm::appendMeasurementRow(std::string_view date, std::string_view tim
     ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
 }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (keeper_->unsaved()) {
+        QMessageBox box(QMessageBox::Question, fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                        fromCp1252(unsavedCloseQuestion(ActiveLanguage)),
+                        QMessageBox::Yes | QMessageBox::No, nullptr);
+        box.setObjectName("CloseQuestionBox");
+        if (box.exec() != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    // The program ends: no reading may arrive after the answer.
+    closedCleanly_ = true;
+    Timer1->stop();
+    Timer2->stop();
+    event->accept();
+}
+
 bool TMainForm::confirm() {
     QMessageBox box(QMessageBox::Question, fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
                     fromCp1252(::zt40::uiText(Slot::Question)), QMessageBox::Yes | QMessageBox::No,
@@ -553,6 +578,7 @@ void TMainForm::ListView1DblClick() {
 // ---- Export and printing ------------------------------------------------------------------
 
 void TMainForm::exportBClick() {
+    const std::uint64_t exported = keeper_->changeMark();
     buildExportLines(exportLines_, *model_, columnTitles());
     // The text is on the clipboard before the user chooses, whatever the choice.
     clipboard_->setText(exportLines_.unicodeText());
@@ -562,7 +588,9 @@ void TMainForm::exportBClick() {
     }
     switch (Form3_->ExportChoice) {
     case 0:
-        if (!platform::startSpreadsheet()) {
+        if (platform::startSpreadsheet()) {
+            keeper_->exported(exported);
+        } else {
             QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
                             fromCp1252(spreadsheetMissingText(ActiveLanguage)), QMessageBox::Ok,
                             this);
@@ -571,7 +599,9 @@ void TMainForm::exportBClick() {
         }
         break;
     case 1:
-        saveExportToFile();
+        if (saveExportToFile()) {
+            keeper_->exported(exported);
+        }
         break;
     case 2:
         printMeasurementList();
@@ -581,13 +611,13 @@ void TMainForm::exportBClick() {
     }
 }
 
-void TMainForm::saveExportToFile() {
+bool TMainForm::saveExportToFile() {
     SaveDialog1->setDirectory(paths_.saveDirectory);
     // The last chosen file by name; the folder is always the program directory.
     SaveDialog1->selectFile(lastSaveFile_.isEmpty() ? QStringLiteral("*.dat")
                                                     : QFileInfo(lastSaveFile_).fileName());
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) {
-        return;
+        return false;
     }
     lastSaveFile_ = SaveDialog1->selectedFiles().constFirst();
     // Replaced as a whole, so an existing file is never left emptied or half-written.
@@ -595,6 +625,7 @@ void TMainForm::saveExportToFile() {
     if (!result.ok()) {
         throw std::runtime_error(fileWriteErrorMessage(lastSaveFile_, result).toStdString());
     }
+    return true;
 }
 
 QPrinter& TMainForm::printer() {
@@ -608,6 +639,7 @@ void TMainForm::printMeasurementList() {
     // The list must not grow under the job: no polling from before the print dialog to the
     // end, and polling again afterwards however the print ends.
     setTimer1Enabled(false);
+    const std::uint64_t printed = keeper_->changeMark();
     struct PollingResumes {
         TMainForm* form;
         ~PollingResumes() { form->setTimer1Enabled(true); }
@@ -625,6 +657,7 @@ void TMainForm::printMeasurementList() {
     if (!result.ok) {
         throw std::runtime_error(result.error.toStdString());
     }
+    keeper_->exported(printed);
 }
 
 } // namespace zt40

@@ -16,6 +16,7 @@
 #include <vector>
 
 class QAbstractButton;
+class QCloseEvent;
 class QClipboard;
 class QFileDialog;
 class QLabel;
@@ -29,6 +30,7 @@ class QPrinter;
 
 namespace zt40 {
 
+class JournalKeeper;
 class MeasurementListModel;
 class TForm2;
 class TForm3;
@@ -89,6 +91,7 @@ public:
     const QString& settingsFilePath() const { return settingsFile_; }
     const ExportLineList& exportLines() const { return exportLines_; }
     MeasurementListModel& measurementList() { return *model_; }
+    JournalKeeper& journalKeeper() { return *keeper_; }
     const PollCycle& pollCycle() const { return poll_; }
 
     // Controls, named as in the window layout.
@@ -127,6 +130,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Readings not exported since their last change are not closed away without a question.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -135,11 +140,12 @@ private:
     // The yes/no question before a clear; true for Yes.
     bool confirm();
     void loadFlag();
-    void saveExportToFile();
+    bool saveExportToFile();
 
     InstrumentLink link_;
     PollCycle poll_{*this};
     MeasurementListModel* model_ = nullptr;
+    JournalKeeper* keeper_ = nullptr;
 
     ProgramPaths paths_;
     QString programDirectory_;
@@ -150,6 +156,7 @@ private:
     QClipboard* clipboard_ = nullptr;
     bool commentEditOpen_ = false;
     bool destroyed_ = false;
+    bool closedCleanly_ = false;
 
     TForm2* Form2_ = nullptr;
     TForm3* Form3_ = nullptr;

@@ -323,6 +323,7 @@ MeasurementJournal::~MeasurementJournal() {
 bool MeasurementJournal::start(const QString& path, std::size_t keepBytes) {
     stop();
     path_ = path;
+    error_.clear();
     file_.setFileName(path);
     const bool fresh = keepBytes == 0;
     const QIODevice::OpenMode mode =
@@ -372,15 +373,16 @@ void MeasurementJournal::stop() {
 }
 
 void MeasurementJournal::discard() {
-    const bool had = file_.isOpen();
     stop();
-    if (had) {
+    if (!path_.isEmpty()) {
         QFile::remove(path_);
+        path_.clear();
     }
 }
 
 void MeasurementJournal::fail(const QString& reason) {
     stop();
+    error_ = reason;
     emit failed(reason);
 }
 

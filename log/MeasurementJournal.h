@@ -78,10 +78,13 @@ public:
     bool start(const QString& path, std::size_t keepBytes = 0);
     // Stops watching the list and closes the file, which stays as it is.
     void stop();
-    // Stops and removes the journal file: the list needs no guarding any more.
+    // Stops and removes the journal file it was started on: the list needs no guarding any
+    // more.
     void discard();
     bool active() const { return file_.isOpen(); }
     const QString& path() const { return path_; }
+    // Why the journal stopped, empty while it works.
+    const QString& errorString() const { return error_; }
 
 signals:
     // The journal could not be written; it stops there. Emitted once per start.
@@ -99,6 +102,7 @@ private:
     MeasurementListModel& model_;
     QFile file_;
     QString path_;
+    QString error_;
     std::string line_; // reused for every record
     std::vector<QMetaObject::Connection> connections_;
 };

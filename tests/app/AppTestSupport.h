@@ -57,4 +57,7 @@ void tickUntilRunning(TMainForm& form);
 // Requests a measurement and ticks until its row arrives; false when none came.
 bool measure(TMainForm& form, bool light = false);
 
+// Runs the program in `folder` until it is killed (the kill test's first half).
+int runProgramToBeKilled(const QString& folder);
+
 } // namespace zt40::test

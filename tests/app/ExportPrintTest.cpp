@@ -109,6 +109,7 @@ TEST_F(ExportAndPrint, TheClipboardHoldsTheTextAlsoWhenTheDialogIsCancelled) {
 
 TEST_F(ExportAndPrint, GermanTitlesAndNumbersAfterADeletedRow) {
     writeFile(dir.path("zt40.ini"), "[Config]\r\nLanguage=1\r\n");
+    program.reset(); // one program at a time: a second one would find the journal locked
     program = startProgram();
     addRows();
     form().measurementList().removeRowAt(1);
@@ -285,6 +286,48 @@ TEST_F(ExportAndPrint, TheHelpIconOpensTheHelpFileOfTheLanguage) {
     EXPECT_EQ(catcher.opened[0].toLocalFile(), dir.path("hilfe_e.chm"));
     EXPECT_EQ(catcher.opened[1].toLocalFile(), dir.path("hilfe.chm"));
     EXPECT_EQ(catcher.opened[2].toLocalFile(), dir.path("hilfe_e.chm"));
+}
+
+TEST_F(ExportAndPrint, ClosingAsksOnlyWhileReadingsAreNotExported) {
+    // Nothing to lose: closes at once.
+    EXPECT_TRUE(form().close());
+    form().show();
+
+    addRows();
+    QString asked;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    const auto answer = [&](QMessageBox::StandardButton button) {
+        asked.clear();
+        onModal([&, button](QWidget* window) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            ASSERT_NE(box, nullptr);
+            asked = box->windowTitle() + "|" + box->text();
+            icon = box->icon();
+            box->button(button)->click();
+        });
+    };
+    answer(QMessageBox::No);
+    EXPECT_FALSE(form().close());
+    EXPECT_EQ(asked, "Question|The list holds readings that have not been exported since they "
+                     "were taken or changed. Close the program anyway and discard them?");
+    EXPECT_EQ(icon, QMessageBox::Question);
+    EXPECT_TRUE(form().isVisible());
+
+    exportChoice(1);
+    saveAs("messung");
+    form().exportBClick();
+    ASSERT_TRUE(QFile::exists(dir.path("messung.dat")));
+    EXPECT_TRUE(form().close()); // exported: no question
+    form().show();
+
+    // A changed comment is unsaved again; Yes closes and the journal goes with it.
+    form().measurementList().setComment(1, "neu");
+    answer(QMessageBox::Yes);
+    EXPECT_TRUE(form().close());
+    EXPECT_FALSE(asked.isEmpty());
+    ASSERT_TRUE(QFile::exists(dir.path("zt40.journal")));
+    program.reset();
+    EXPECT_FALSE(QFile::exists(dir.path("zt40.journal")));
 }
 
 #include "ExportPrintTest.moc"

@@ -118,6 +118,11 @@ TEST_F(LanguageSettings, ChoosingFrenchRetextsEverythingAndIsKeptForTheNextStart
         });
         form.ListView1DblClick();
     }
+    // The first start ended without closing its window: its reading is offered back.
+    onModal([](QWidget* box) {
+        EXPECT_EQ(box->objectName(), "JournalRestoreBox");
+        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
     auto again = startProgram();
     EXPECT_EQ(ActiveLanguage, 2);
     EXPECT_EQ(again->MainForm->messen->text(), "Mesurer");

@@ -1,0 +1,222 @@
+// No reading lost: the program killed with SIGKILL and started again gives back its list;
+// the restore question, the journal's lock, and a journal that cannot be written.
+#include "AppTestSupport.h"
+
+#include "Cp1252.h"
+#include "ExportText.h"
+#include "MeasurementJournal.h"
+#include "MeasurementListModel.h"
+#include "RegionalSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <signal.h>
+#include <string>
+
+using namespace zt40;
+using namespace zt40::test;
+
+namespace {
+
+const ColumnTexts Titles{"Date", "Time", "Mode", "Value", "Comment"};
+
+std::string listText(const MeasurementListModel& model) {
+    ExportLineList lines;
+    buildExportLines(lines, model, Titles);
+    return lines.text();
+}
+
+JournalContents journalIn(const ProgramDirectory& dir) {
+    return readJournal(readFile(dir.path("zt40.journal")));
+}
+
+void selectRow(TMainForm& form, int row) {
+    form.ListView1->selectionModel()->setCurrentIndex(form.measurementList().index(row, 0),
+                                                      QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+}
+
+// Answers the next message box with one of its buttons; gives its name and text.
+void answer(QMessageBox::StandardButton button, QString* name = nullptr, QString* text = nullptr) {
+    onModal([=](QWidget* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr) << window->objectName().toStdString();
+        if (name) {
+            *name = box->objectName();
+        }
+        if (text) {
+            *text = box->text();
+        }
+        box->button(button)->click();
+    });
+}
+
+void killAndWait(QProcess& process) {
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+}
+
+class Journal : public ::testing::Test {
+protected:
+    ProgramDirectory dir;
+};
+
+} // namespace
+
+namespace zt40::test {
+
+// The first half of the kill test, in a process of its own: the program measures, a comment
+// is edited and a row deleted through the window, the list is written to "expected.txt",
+// and then it waits to be killed.
+int runProgramToBeKilled(const QString& folder) {
+    QDir::setCurrent(folder);
+    auto program = startWithTicksByHand();
+    TMainForm& form = *program->MainForm;
+    for (int i = 0; i < 4; ++i) {
+        if (!measure(form, i == 1)) {
+            return 2;
+        }
+    }
+    selectRow(form, 1);
+    onModal([](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>("Edit1")->setText(QString::fromUtf8("  Glanz \\ \xC3\xA4 "));
+        clickButton(dialog, "OK");
+    });
+    form.ListView1DblClick();
+    selectRow(form, 2);
+    answer(QMessageBox::Yes);
+    form.clearLClick();
+    writeFile(folder + "/expected.txt", listText(form.measurementList()));
+    writeFile(folder + "/ready", "");
+    for (;;) {
+        QTest::qWait(1000);
+    }
+}
+
+} // namespace zt40::test
+
+TEST_F(Journal, EditedAndDeletedRowsSurviveAKill) {
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ZT40_TEST_PROGRAM_TO_BE_KILLED", dir.root());
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.path("ready")); }, 60000));
+    killAndWait(child);
+    const std::string expected = readFile(dir.path("expected.txt"));
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 4); // header and three rows
+    EXPECT_NE(expected.find("\t  Glanz \\ \xE4 \r\n"), std::string::npos);
+
+    useSimulator(true);
+    QString name, question;
+    answer(QMessageBox::Yes, &name, &question);
+    auto program = startWithTicksByHand();
+    TMainForm& form = *program->MainForm;
+    EXPECT_EQ(name, "JournalRestoreBox");
+    const MeasurementListModel& list = form.measurementList();
+    EXPECT_EQ(listText(list), expected);
+    EXPECT_EQ(question,
+              QString("The program did not end properly last time: 3 readings (the "
+                      "first of %1 %2) were not saved. Restore them?")
+                  .arg(fromCp1252(list.text(0, ColDate)), fromCp1252(list.text(0, ColTime))));
+
+    // This run's readings follow the restored ones, in the same journal.
+    ASSERT_TRUE(measure(form));
+    const JournalContents journal = journalIn(dir);
+    EXPECT_EQ(journal.status, JournalStatus::Complete);
+    ASSERT_EQ(journal.rows.size(), 4u);
+    EXPECT_EQ(journal.rows[3][ColValue], list.text(3, ColValue));
+}
+
+TEST_F(Journal, TheRealProgramKilledLosesNoReading) {
+    QProcess zt40;
+    zt40.setWorkingDirectory(dir.root());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ZT40_SIMULATOR", "1"); // a reading every 3 s
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    zt40.setProcessEnvironment(environment);
+    zt40.start(ZT40_PROGRAM_BINARY, {});
+    ASSERT_TRUE(zt40.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return journalIn(dir).rows.size() >= 2; }, 30000));
+    const std::string today = platform::currentDateText();
+    killAndWait(zt40);
+    const JournalContents before = journalIn(dir);
+    EXPECT_EQ(before.status, JournalStatus::Complete);
+
+    useSimulator(false);
+    answer(QMessageBox::Yes);
+    auto program = startProgram();
+    const MeasurementListModel& list = program->MainForm->measurementList();
+    ASSERT_EQ(list.count(), static_cast<int>(before.rows.size()));
+    for (int row = 0; row < list.count(); ++row) {
+        for (int column = 0; column < ColumnCount; ++column) {
+            EXPECT_EQ(list.text(row, column), before.rows[row][column]) << row << column;
+        }
+        EXPECT_EQ(list.text(row, ColDate), today);
+        EXPECT_TRUE(list.text(row, ColMode) == "C" || list.text(row, ColMode) == "C D");
+        EXPECT_FALSE(list.text(row, ColValue).empty());
+    }
+}
+
+TEST_F(Journal, NoKeepsTheOldJournalAsideAndStartsAnEmptyList) {
+    writeFile(dir.path("zt40.ini"), "[Config]\r\nLanguage=1\r\n");
+    const std::string old = journalHeader() +
+                            journalRecord('A', {"08.12.2026", "10:00:01", "C", "12,5", ""}) +
+                            journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", "x"});
+    writeFile(dir.path("zt40.journal"), old);
+    useSimulator(false);
+    QString question;
+    answer(QMessageBox::No, nullptr, &question);
+    auto program = startProgram();
+    EXPECT_EQ(question, QString::fromUtf8("Das Programm wurde zuletzt nicht ordnungsgemäß beendet: "
+                                          "2 Messwerte (der erste vom 08.12.2026 10:00:01) wurden "
+                                          "nicht gesichert. Wiederherstellen?"));
+    EXPECT_EQ(program->MainForm->measurementList().count(), 0);
+    EXPECT_EQ(readFile(dir.path("zt40.journal")), journalHeader());
+    const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(dir.path(aside[0])), old);
+}
+
+TEST_F(Journal, ASecondProgramSaysItKeepsNoJournal) {
+    useSimulator(false);
+    auto first = startProgram();
+    first->MainForm->appendMeasurementRow("08.12.2026", "10:00:01", "C", "1,0");
+    QString name, text;
+    answer(QMessageBox::Ok, &name, &text);
+    auto second = startProgram();
+    EXPECT_EQ(name, "JournalLockedBox");
+    EXPECT_EQ(text, "Another ZT 40 program is already running and keeps the journal. This "
+                    "program keeps none: its readings are not protected against a crash.");
+    second->MainForm->appendMeasurementRow("08.12.2026", "10:00:02", "C", "2,0");
+    second.reset(); // its end leaves the first program's journal alone
+    EXPECT_EQ(journalIn(dir).rows.size(), 1u);
+}
+
+TEST_F(Journal, AJournalThatCannotBeWrittenIsReportedOnceAndMeasuringGoesOn) {
+    ASSERT_TRUE(QFile::link("/dev/full", dir.path("zt40.journal"))); // a full disk
+    useSimulator(true);
+    QString name, text;
+    answer(QMessageBox::Ok, &name, &text);
+    auto program = startWithTicksByHand();
+    EXPECT_EQ(name, "JournalErrorBox");
+    EXPECT_TRUE(text.startsWith(QString("The journal \"%1\" cannot be written. ")
+                                    .arg(QDir::toNativeSeparators(dir.path("zt40.journal")))))
+        << text.toStdString();
+    EXPECT_TRUE(measure(*program->MainForm));
+    EXPECT_TRUE(measure(*program->MainForm));
+    QTest::qWait(20);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
