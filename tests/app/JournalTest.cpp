@@ -190,6 +190,29 @@ TEST_F(Journal, NoKeepsTheOldJournalAsideAndStartsAnEmptyList) {
     EXPECT_EQ(readFile(dir.path(aside[0])), old);
 }
 
+TEST_F(Journal, YesOnADamagedJournalKeepsACopyAndGoesOnAfterTheGoodRecords) {
+    const std::string good =
+        journalHeader() + journalRecord('A', {"08.12.2026", "10:00:01", "C", "12,5", ""});
+    const std::string old = good + "A\tgarbled\t00000000\r\n" +
+                            journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", ""});
+    writeFile(dir.path("zt40.journal"), old);
+    useSimulator(false);
+    answer(QMessageBox::Yes);
+    auto program = startProgram();
+    TMainForm& form = *program->MainForm;
+    ASSERT_EQ(form.measurementList().count(), 1);
+    EXPECT_EQ(form.measurementList().text(0, ColValue), "12,5");
+    const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(dir.path(aside[0])), old);
+
+    form.appendMeasurementRow("09.12.2026", "07:00:00", "C", "14,0");
+    const JournalContents journal = journalIn(dir);
+    EXPECT_EQ(journal.status, JournalStatus::Complete);
+    ASSERT_EQ(journal.rows.size(), 2u);
+    EXPECT_EQ(journal.rows[1][ColValue], "14,0");
+}
+
 TEST_F(Journal, ASecondProgramSaysItKeepsNoJournal) {
     useSimulator(false);
     auto first = startProgram();
