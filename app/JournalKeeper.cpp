@@ -60,7 +60,8 @@ void JournalKeeper::startUp(const QString& folder) {
             reportFailure(file.errorString());
             return;
         }
-        contents = readJournal(file.readAll().toStdString());
+        const QByteArray bytes = file.readAll();
+        contents = readJournal(std::string_view(bytes.constData(), bytes.size()));
     }
 
     std::size_t keep = 0;
