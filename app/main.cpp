@@ -1,6 +1,7 @@
 // Start-up: the application, its windows in their order, the message loop.
 #include "Application.h"
 #include "Program.h"
+#include "UsbDiagnostics.h"
 
 #include <QMessageBox>
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv) {
     zt40::Zt40Application app(argc, argv);
+    zt40::installUsbDiagnostics();
     try {
         zt40::Program program;
         program.MainForm->show();

@@ -92,8 +92,10 @@ public:
     void complete(DWORD error, std::uint32_t count);
     // Completes it during submission and lets ReadFile/WriteFile report success at once.
     void completeAtOnce(std::uint32_t count);
-    // Completes it when the stand-in's clock reaches now + delayMs.
+    // Completes it when the stand-in's clock reaches now + delayMs; the bytes, if any, are then
+    // placed in the caller's memory (when it still has it) and count is their number.
     void completeAfter(std::uint32_t delayMs, DWORD error, std::uint32_t count);
+    void completeAfter(std::uint32_t delayMs, DWORD error, std::vector<std::uint8_t> bytes);
 
     // Made by the stand-in only.
     struct Origin {
@@ -124,6 +126,7 @@ private:
     std::optional<std::uint64_t> dueMs_;
     DWORD dueError_ = 0;
     std::uint32_t dueCount_ = 0;
+    std::vector<std::uint8_t> dueBytes_;
 };
 
 // One entry of a ConfigurationRequest.
@@ -211,6 +214,9 @@ struct Counters {
     std::uint64_t filesOpen = 0;
     std::uint64_t listsOpen = 0;
     std::uint64_t transfersPending = 0;
+    // Transfers whose event was closed while they were still outstanding: their caller gave
+    // up the record and the memory before the transfer had finished with them.
+    std::uint64_t transfersAbandoned = 0;
 };
 Counters counters();
 

@@ -199,7 +199,13 @@ void ScriptedDevice::serveWaitingReads() {
 void ScriptedDevice::cancel(const std::shared_ptr<Transfer>& transfer) {
     std::erase_if(waitingReads_, [&](const auto& w) { return w.first == transfer; });
     ++cancellations_;
-    transfer->complete(ERROR_OPERATION_ABORTED, 0);
+    if (config_.cancelLatencyMs == 0) {
+        transfer->complete(ERROR_OPERATION_ABORTED, 0);
+    } else if (transfer->isIn() && !config_.lateReply.empty()) {
+        transfer->completeAfter(config_.cancelLatencyMs, 0, config_.lateReply);
+    } else {
+        transfer->completeAfter(config_.cancelLatencyMs, ERROR_OPERATION_ABORTED, 0);
+    }
 }
 
 } // namespace zt40::driver

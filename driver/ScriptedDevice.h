@@ -32,6 +32,10 @@ public:
         DWORD bindError = 0;       // binding bindErrorEndpoint (0 = any) fails with this
         std::uint8_t bindErrorEndpoint = 0;
         std::uint32_t controlLatencyMs = 0; // control requests complete this much later
+        // Cancelled transfers finish this much later on the stand-in's clock, as real drivers
+        // do; a cancelled read then delivers these bytes if any (the reply was on its way).
+        std::uint32_t cancelLatencyMs = 0;
+        std::vector<std::uint8_t> lateReply;
         std::vector<EndpointInfo> endpoints{{InstrumentInEndpoint, 0x03, 8, 10},
                                             {InstrumentOutEndpoint, 0x03, 8, 10}};
     };

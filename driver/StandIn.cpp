@@ -18,8 +18,11 @@ namespace zt40::driver {
 
 namespace {
 
-// What OVERLAPPED.Internal holds while an operation is outstanding.
-constexpr ULONG_PTR StatusPending = 0x103;
+// What OVERLAPPED.Internal holds while an operation is outstanding. Completed operations hold
+// a 32-bit error code there, so a value above 32 bits can never be mistaken for one.
+constexpr ULONG_PTR StatusPending = ~ULONG_PTR{0};
+static_assert(sizeof(ULONG_PTR) > sizeof(DWORD),
+              "the pending marker must lie beyond every error code");
 
 constexpr GUID DriverInterfaceClass = {
     0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
@@ -92,6 +95,7 @@ struct State {
     std::shared_ptr<sim::SimulatedInstrument> environmentInstrument;
     std::shared_ptr<SimulatedDevice> environmentDevice;
     std::vector<std::shared_ptr<Transfer>> pending;
+    std::uint64_t completions = 0;
     SteadyClock steady;
     Clock* clock = &steady;
     bool realDevices = true;
@@ -169,6 +173,7 @@ struct StandInAccess {
             return;
         }
         t.done_ = true;
+        ++s.completions;
         count = std::min(count, t.size_);
         if (t.overlapped_ != nullptr) {
             t.overlapped_->Internal = error;
@@ -195,6 +200,10 @@ struct StandInAccess {
         const auto due = s.pending;
         for (const auto& p : due) {
             if (!p->done_ && p->dueMs_ && *p->dueMs_ <= t) {
+                if (p->data_ != nullptr && !p->dueBytes_.empty()) {
+                    std::memcpy(p->data_, p->dueBytes_.data(),
+                                std::min<std::size_t>(p->dueBytes_.size(), p->size_));
+                }
                 finish(*p, p->dueError_, p->dueCount_);
             }
         }
@@ -234,10 +243,14 @@ struct StandInAccess {
             if (usbhost::busy()) {
                 // Real transfers complete inside libusb's event handling, run here.
                 step = std::min<std::uint64_t>(step, 50);
+                const std::uint64_t completionsBefore = s.completions;
                 lock.unlock();
                 usbhost::handleEvents(static_cast<std::uint32_t>(step));
                 lock.lock();
-                if (!clock.realTime()) {
+                // A test clock moves on towards a limit or a scheduled completion while the
+                // real device has nothing to say; a wait without either takes no test time.
+                if (!clock.realTime() && s.completions == completionsBefore &&
+                    (limitMs != INFINITE || nextDue())) {
                     clock.advance(step);
                 }
             } else if (clock.realTime()) {
@@ -458,6 +471,20 @@ struct StandInAccess {
         return TRUE;
     }
 
+    // The event of a transfer that is still outstanding is being closed: its record is about
+    // to go, so the transfer must no longer write into it or into the caller's memory.
+    static void abandonEvent(HANDLE event) {
+        State& s = state();
+        for (const auto& t : s.pending) {
+            if (t->event_ == event && !t->done_) {
+                t->overlapped_ = nullptr;
+                t->data_ = nullptr;
+                t->event_ = nullptr;
+                ++s.counters.transfersAbandoned;
+            }
+        }
+    }
+
     static void closeFile(HANDLE handle, FileObject& file) {
         State& s = state();
         const std::shared_ptr<DeviceEntry> entry = file.entry;
@@ -506,6 +533,13 @@ void Transfer::completeAtOnce(std::uint32_t count) {
 
 void Transfer::completeAfter(std::uint32_t delayMs, DWORD error, std::uint32_t count) {
     std::lock_guard lock(state().mutex);
+    completeAfterLocked(now() + delayMs, error, count);
+}
+
+void Transfer::completeAfter(std::uint32_t delayMs, DWORD error, std::vector<std::uint8_t> bytes) {
+    std::lock_guard lock(state().mutex);
+    const auto count = static_cast<std::uint32_t>(bytes.size());
+    dueBytes_ = std::move(bytes);
     completeAfterLocked(now() + delayMs, error, count);
 }
 
@@ -682,6 +716,13 @@ HDEVINFO SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR /*Enumerator*/, HWND 
                 list.entries.push_back(zt40::driver::entryFor(d));
             }
         }
+        // Devices that are gone and no longer open are forgotten; lists still holding them keep
+        // them alive until released.
+        std::erase_if(s.entries, [&](const auto& item) {
+            const auto& entry = item.second;
+            return entry->handles == 0 &&
+                   std::find(list.entries.begin(), list.entries.end(), entry) == list.entries.end();
+        });
     }
     ++s.counters.listsOpen;
     return zt40::driver::newHandle(std::move(list));
@@ -802,6 +843,7 @@ BOOL CloseHandle(HANDLE hObject) {
         StandInAccess::closeFile(hObject, closing);
         --s.counters.filesOpen;
     } else {
+        StandInAccess::abandonEvent(hObject);
         --s.counters.eventsOpen;
     }
     s.objects.erase(reinterpret_cast<std::uintptr_t>(hObject));

@@ -78,6 +78,38 @@ TEST_F(CUsbIoPipeTest, TransferThatNeverCompletesIsCancelledAtTheLimit) {
     EXPECT_EQ(driver::counters().transfersPending, 0u);
 }
 
+// Real drivers finish a cancelled transfer some time after the cancellation, sometimes with
+// the data that was already on its way. The timed transfers must wait for that end: once they
+// return, neither the caller's buffer nor the record on their stack may be touched again.
+TEST_F(CUsbIoPipeTest, CancelledTransferThatFinishesLateIsAwaitedBeforeReturning) {
+    ScriptedDevice::Config config;
+    config.cancelLatencyMs = 300;
+    config.lateReply = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    bind(config);
+    device->scriptWrite({Action::Never});
+    device->setDefaultRead({Action::Never});
+    for (const bool read : {false, true}) {
+        SCOPED_TRACE(read ? "read" : "write");
+        const auto abandonedBefore = driver::counters().transfersAbandoned;
+        const std::uint64_t start = clock.nowMs();
+        DWORD count = 8;
+        const DWORD status =
+            read ? in.TimedRead(frame, count, 5000) : out.TimedWrite(frame, count, 5000);
+        EXPECT_EQ(status, UsbStatus::Timeout);
+        EXPECT_EQ(clock.nowMs() - start, 5300u);
+        EXPECT_EQ(driver::counters().transfersPending, 0u);
+        EXPECT_EQ(driver::counters().transfersAbandoned, abandonedBefore);
+
+        // Time goes on after the return: nothing more reaches the caller's memory.
+        Bytes after(frame, frame + 8);
+        HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        EXPECT_EQ(WaitForSingleObject(event, 1000), WAIT_TIMEOUT);
+        CloseHandle(event);
+        EXPECT_EQ(Bytes(frame, frame + 8), after);
+    }
+    EXPECT_EQ(device->cancellations(), 2);
+}
+
 TEST_F(CUsbIoPipeTest, TransferJustInsideTheLimitSucceeds) {
     bind();
     device->scriptWrite({Action::Delay, 0, 0, 4999});
@@ -115,12 +147,19 @@ TEST_F(CUsbIoPipeTest, FailureAtSubmissionReturnsItsErrorWithoutWaiting) {
     EXPECT_EQ(clock.nowMs(), 1000u);
 }
 
+// Whatever the error, a finished transfer reports it; 259 is the code of "no more items" and
+// once looked like a transfer still pending.
 TEST_F(CUsbIoPipeTest, FailureOnCompletionIsCollectedFromTheSystem) {
     bind();
-    device->scriptRead({Action::FailLater, ERROR_DEVICE_NOT_CONNECTED, 0, 40});
-    DWORD count = 8;
-    EXPECT_EQ(in.TimedRead(frame, count, 5000), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
-    EXPECT_EQ(clock.nowMs(), 1040u);
+    std::uint64_t expectedNow = 1000;
+    for (const DWORD error : {ERROR_DEVICE_NOT_CONNECTED, ERROR_NO_MORE_ITEMS, ERROR_GEN_FAILURE}) {
+        device->scriptRead({Action::FailLater, error, 0, 40});
+        DWORD count = 8;
+        EXPECT_EQ(in.TimedRead(frame, count, 5000), error);
+        expectedNow += 40;
+        EXPECT_EQ(clock.nowMs(), expectedNow);
+        EXPECT_EQ(device->cancellations(), 0);
+    }
 }
 
 TEST_F(CUsbIoPipeTest, ShortReadReportsTheBytesThatCame) {

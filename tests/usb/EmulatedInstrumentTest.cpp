@@ -1,0 +1,318 @@
+// The whole way to a real instrument on Linux: poll cycle → InstrumentLink → stand-in →
+// libusb → usbfs, with the gloss meter emulated by umockdev below libusb.
+#include "CUsbIoPipe.h"
+#include "Diagnostics.h"
+#include "EmulatedUsb.h"
+#include "InstrumentLink.h"
+#include "LibusbBackend.h"
+#include "PollCycle.h"
+#include "PollRecorder.h"
+#include "StandInFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <chrono>
+#include <thread>
+
+namespace zt40::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One emulated bus for the process: libusb watches it from its first use on.
+EmulatedUsbBus& bus() {
+    static EmulatedUsbBus* b = new EmulatedUsbBus;
+    return *b;
+}
+
+class EmulatedInstrumentTest : public StandInTest {
+protected:
+    void SetUp() override {
+        bus();
+        StandInTest::SetUp();
+        driver::setRealDevicesEnabled(true);
+        env.open = [this] { return link.Open(); };
+        env.exchange = [this](InstrumentFrame& f) { return link.Exchange(f); };
+        env.close = [this] { link.Close(); };
+    }
+    void TearDown() override {
+        link.Close();
+        driver::setDiagnosticSink({});
+        for (EmulatedDevice* d : plugged) {
+            bus().unplug(*d);
+        }
+        EXPECT_TRUE(listed(0));
+        driver::setRealDevicesEnabled(false);
+        StandInTest::TearDown();
+    }
+
+    // A new device at bus 1 and this address; it lives as long as the test.
+    EmulatedDevice& make(std::uint16_t vendor = InstrumentUsb::VendorId,
+                         std::uint16_t product = InstrumentUsb::ProductId) {
+        return *made.emplace_back(std::make_unique<EmulatedDevice>(vendor, product));
+    }
+    EmulatedDevice& plug(EmulatedDevice& device, int address, bool accessible = true) {
+        bus().plugIn(device, 1, address, accessible);
+        plugged.push_back(&device);
+        return device;
+    }
+    EmulatedDevice& plug(int address, std::uint16_t vendor = InstrumentUsb::VendorId,
+                         std::uint16_t product = InstrumentUsb::ProductId) {
+        return plug(make(vendor, product), address);
+    }
+    void unplug(EmulatedDevice& device) {
+        bus().unplug(device);
+        std::erase(plugged, &device);
+    }
+    // libusb learns of arrivals and removals from hotplug events on its own thread, and the
+    // emulation of closed files on its own: waits until the condition holds (two seconds at most).
+    template <class Condition> static bool eventually(Condition condition) {
+        const auto until = Clock::now() + std::chrono::seconds(2);
+        while (!condition()) {
+            if (Clock::now() > until) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+    static bool listed(std::size_t instruments) {
+        return eventually([&] {
+            return driver::usbhost::devices({{InstrumentUsb::VendorId, InstrumentUsb::ProductId}})
+                       .size() == instruments;
+        });
+    }
+    static bool closed(const EmulatedDevice& device) {
+        return eventually([&] { return device.openFiles() == 0; });
+    }
+
+    // The program's start-up step, then timer ticks on the test clock.
+    void start() { cycle.start(); }
+    void tick() {
+        clock.advance(static_cast<std::uint64_t>(env.timer1 ? env.interval : ReconnectIntervalMs));
+        env.tick(cycle);
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) {
+            tick();
+        }
+    }
+
+    std::vector<std::unique_ptr<EmulatedDevice>> made;
+    std::vector<EmulatedDevice*> plugged;
+    InstrumentLink link;
+    PollRecorder env;
+    PollCycle cycle{env};
+};
+
+TEST_F(EmulatedInstrumentTest, FoundAmongOtherDevicesClaimedAndPolled) {
+    EmulatedDevice* other = &plug(2, 0x1234, 0x5678);
+    EmulatedDevice* sameVendor = &plug(3, InstrumentUsb::VendorId, 0x0001);
+    EmulatedDevice* swapped = &plug(4, InstrumentUsb::ProductId, InstrumentUsb::VendorId);
+    EmulatedDevice* meter = &plug(5);
+    ASSERT_TRUE(listed(1));
+
+    start();
+    ASSERT_TRUE(env.timer1);
+    EXPECT_TRUE(meter->claimed());
+    EXPECT_FALSE(sameVendor->claimed() || swapped->claimed() || other->claimed());
+    ticks(12);
+    EXPECT_EQ(env.serial, "Z T 4 0 A 0 7 3 1 1 ");
+    EXPECT_EQ(env.firmware, "02 15 ");
+    {
+        auto lock = meter->lock();
+        meter->instrument().holdReading(sim::encodeReading(87.6, 0x09));
+    }
+    ticks(3);
+    ASSERT_EQ(env.rows.size(), 1u);
+    EXPECT_EQ(env.rows[0].value, "   87.6 ");
+    EXPECT_EQ(env.rows[0].mode, " CD");
+    // Only the instrument is served, under its bus and address.
+    EXPECT_EQ(entries(JournalEntry::Kind::Open).at(0).device, "usb-0c70-074c-001-005");
+}
+
+// The read never comes; the cancelled transfer comes back only 150 ms after the
+// cancellation, and the exchange must not return before that.
+TEST_F(EmulatedInstrumentTest, ReadThatNeverCompletesIsCancelledAtItsLimitAndTheNextWorks) {
+    EmulatedDevice* meter = &plug(5);
+    meter->setCancelLatencyMs(150);
+    ASSERT_TRUE(listed(1));
+    ASSERT_TRUE(link.Open());
+    meter->withholdReplies(1);
+    {
+        auto lock = meter->lock();
+        meter->instrument().injectFault(sim::Fault::ShortReply);
+    }
+    InstrumentFrame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
+    const std::uint64_t start = clock.nowMs();
+    const auto realStart = Clock::now();
+    EXPECT_FALSE(link.Exchange(frame));
+    EXPECT_EQ(clock.nowMs() - start, 5000u);
+    EXPECT_GE(Clock::now() - realStart, std::chrono::milliseconds(150));
+    EXPECT_EQ(meter->discards(), 1);
+    EXPECT_EQ(driver::counters().transfersPending, 0u);
+    EXPECT_EQ(driver::counters().transfersAbandoned, before.transfersAbandoned);
+
+    frame = {0x5A, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_FALSE(link.Exchange(frame)) << "a 7-byte reply fails the exchange";
+    frame = {0x5A, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_TRUE(link.Exchange(frame));
+    EXPECT_EQ(frame[0], 0x5A);
+}
+
+TEST_F(EmulatedInstrumentTest, UnplugDuringAReadFailsItAtOnce) {
+    EmulatedDevice* meter = &plug(5);
+    ASSERT_TRUE(listed(1));
+    ASSERT_TRUE(link.Open());
+    meter->withholdReplies(1);
+    driver::setClock(nullptr); // real time: the cable is pulled 100 ms into the exchange
+    std::thread puller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        unplug(*meter);
+    });
+    InstrumentFrame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
+    const auto realStart = Clock::now();
+    EXPECT_FALSE(link.Exchange(frame));
+    EXPECT_LT(Clock::now() - realStart, std::chrono::seconds(2));
+    puller.join();
+    driver::setClock(&clock);
+    link.Close();
+    EXPECT_TRUE(listed(0));
+    EXPECT_TRUE(closed(*meter));
+    EXPECT_EQ(driver::counters().transfersPending, 0u);
+}
+
+// Linux hands out addresses round robin: after enough plugging the instrument comes back at
+// the address it had. Either way the next reconnect attempt opens it.
+TEST_F(EmulatedInstrumentTest, InstrumentBackAtTheSameOrANewAddressIsOpenedByTheNextAttempt) {
+    EmulatedDevice* current = &plug(5);
+    ASSERT_TRUE(listed(1));
+    start();
+    ticks(12);
+    EXPECT_EQ(env.firmware, "02 15 ");
+    for (const int next : {5, 7}) {
+        SCOPED_TRACE(next);
+        EmulatedDevice& gone = *current;
+        unplug(gone);
+        ASSERT_TRUE(listed(0));
+        ticks(2);
+        ASSERT_TRUE(env.timer2);
+        EXPECT_EQ(env.status, "Connection lost");
+        EXPECT_TRUE(closed(gone));
+
+        EmulatedDevice& back = plug(next);
+        current = &back;
+        ASSERT_TRUE(listed(1));
+        tick(); // one reconnect period
+        EXPECT_TRUE(env.timer1);
+        EXPECT_FALSE(env.timer2);
+        EXPECT_TRUE(back.claimed());
+    }
+    // Only the device that is there is held.
+    EXPECT_EQ(driver::usbhost::stats().devices, 1u);
+    EXPECT_EQ(driver::usbhost::stats().closingHandles, 0u);
+}
+
+TEST_F(EmulatedInstrumentTest, PermissionDeniedFailsOpenAndIsToldOnce) {
+    std::vector<std::string> lines;
+    driver::setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    EmulatedDevice* meter = &plug(make(), 9, false);
+    ASSERT_TRUE(listed(1));
+    {
+        WithoutFileOverride asUser;
+        start();
+        ticks(3); // three reconnect attempts
+    }
+    EXPECT_TRUE(env.timer2);
+    EXPECT_EQ(env.status, "Couldn't open port! Please restart application to retry!");
+    EXPECT_FALSE(link.device().IsOpen());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("/dev/bus/usb/001/009"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("permission denied"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("70-zt40.rules"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\"Using it with a real instrument\""), std::string::npos) << lines[0];
+    EXPECT_TRUE(closed(*meter));
+}
+
+// A handle closed while its cancelled read has not come back: the interface is released all
+// the same, so the next Open can claim it, and nothing of the old handle stays behind.
+TEST_F(EmulatedInstrumentTest, ClosingUnderACancelledReadThatComesBackLateLeavesNothingClaimed) {
+    EmulatedDevice* meter = &plug(5);
+    meter->setCancelLatencyMs(60000);
+    ASSERT_TRUE(listed(1));
+    ASSERT_TRUE(link.Open());
+    std::uint8_t buffer[8] = {};
+    CUsbIoBuf record(buffer, 8);
+    record.NumberOfBytesToTransfer = 8;
+    ASSERT_TRUE(const_cast<CUsbIoPipe&>(link.inPipe()).SubmitRead(record));
+    link.Close();
+    EXPECT_FALSE(meter->claimed());
+    EXPECT_TRUE(closed(*meter));
+    EXPECT_EQ(driver::counters().transfersPending, 0u);
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(meter->claimed());
+}
+
+// A month of use in fast motion: the process holds no more files, libusb devices or memory
+// afterwards than before.
+TEST_F(EmulatedInstrumentTest, ThousandOpensAndClosesLeaveNothingBehind) {
+    driver::setJournalEnabled(false);
+    plug(5);
+    ASSERT_TRUE(listed(1));
+    ASSERT_TRUE(link.Open());
+    link.Close();
+    const int filesBefore = openFileDescriptors();
+    const auto heapBefore = mallinfo2().uordblks;
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(link.Open()) << i;
+        link.Close();
+    }
+    // The emulation's end of each file closes on its own thread.
+    EXPECT_TRUE(eventually([&] { return openFileDescriptors() <= filesBefore; }));
+    EXPECT_EQ(driver::usbhost::stats().referenced, 1u);
+    // Heap in use (not counted under AddressSanitizer, which checks for leaks itself).
+    EXPECT_LT(mallinfo2().uordblks, heapBefore + 16 * 1024)
+        << "grew by " << mallinfo2().uordblks - heapBefore;
+    expectNothingLeftOpen();
+}
+
+TEST_F(EmulatedInstrumentTest, HundredUnplugsAndReplugsLeaveNothingBehind) {
+    driver::setJournalEnabled(false);
+    std::vector<EmulatedDevice*> devices;
+    for (int i = 0; i < 104; ++i) {
+        devices.push_back(&make());
+    }
+    auto replug = [&](std::size_t i) {
+        if (i > 0) {
+            unplug(*devices[i - 1]);
+            ASSERT_TRUE(listed(0)) << i;
+        }
+        plug(*devices[i], 5 + static_cast<int>(i % 3));
+        ASSERT_TRUE(listed(1)) << i;
+        ASSERT_TRUE(link.Open()) << i;
+        InstrumentFrame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
+        ASSERT_TRUE(link.Exchange(frame)) << i;
+        link.Close();
+    };
+    // One round at each address first: the emulation keeps a socket per device node.
+    for (std::size_t i = 0; i < 4; ++i) {
+        replug(i);
+    }
+    const int filesBefore = openFileDescriptors();
+    for (std::size_t i = 4; i < devices.size(); ++i) {
+        replug(i);
+    }
+    // The emulation's end of each file closes on its own thread.
+    EXPECT_TRUE(eventually([&] { return openFileDescriptors() <= filesBefore; }));
+    const auto held = driver::usbhost::stats();
+    EXPECT_EQ(held.devices, 1u);
+    EXPECT_EQ(held.referenced, 1u);
+    EXPECT_EQ(held.closingHandles, 0u);
+    EXPECT_EQ(held.transfersInFlight, 0u);
+    expectNothingLeftOpen();
+}
+
+} // namespace
+} // namespace zt40::test
