@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -41,20 +42,6 @@ public:
     // completion from another thread). Otherwise it calls advance() to let time pass at once.
     virtual bool realTime() const = 0;
     virtual void advance(std::uint64_t ms) = 0;
-};
-
-// A clock that moves only when told to, or when a wait lets time pass: a 5000 ms time limit
-// then expires at once, and the clock reads 5000 ms later.
-class ManualClock : public Clock {
-public:
-    explicit ManualClock(std::uint64_t startMs = 0) : now_(startMs) {}
-    std::uint64_t nowMs() override;
-    bool realTime() const override { return false; }
-    void advance(std::uint64_t ms) override;
-    void set(std::uint64_t ms);
-
-private:
-    std::uint64_t now_;
 };
 
 // Replaces the stand-in's clock (not owned); nullptr restores the steady system clock.
@@ -180,9 +167,9 @@ std::shared_ptr<sim::SimulatedInstrument> environmentSimulator();
 void setRealDevicesEnabled(bool enabled);
 void setServedIds(std::vector<std::pair<std::uint16_t, std::uint16_t>> vendorProductPairs);
 
-// The next `count` calls of CreateEventA fail with ERROR_NOT_ENOUGH_MEMORY, as when the
-// system runs out of resources.
-void failEventCreation(int count);
+// Asked before each CreateEventA: a non-zero answer fails the call with that error, as when
+// the system runs out of resources. Empty: events are always made.
+void setEventCreationFault(std::function<DWORD()> fault);
 
 // The lock under which devices are called; take it to drive a device from another thread.
 std::recursive_mutex& standInMutex();
@@ -192,6 +179,8 @@ std::string devicePathFor(const std::string& deviceName);
 
 // ---------------------------------------------------------------------------------------------
 // Observation, for tests and measurements
+
+// One call that reached a device.
 
 struct JournalEntry {
     enum class Kind { Open, Close, Control, Write, Read, Cancel };
@@ -204,9 +193,13 @@ struct JournalEntry {
     std::uint8_t endpoint = 0;       // of a read or write
 };
 
-void setJournalEnabled(bool enabled);
-std::vector<JournalEntry> journal();
-void clearJournal();
+// Sees every call that reaches a device, under the stand-in's lock; null for none.
+class CallObserver {
+public:
+    virtual ~CallObserver() = default;
+    virtual void seen(const JournalEntry& call) = 0;
+};
+void setCallObserver(CallObserver* observer);
 
 struct Counters {
     std::uint64_t eventsCreated = 0;

@@ -99,10 +99,9 @@ struct State {
     SteadyClock steady;
     Clock* clock = &steady;
     bool realDevices = true;
-    int eventFailures = 0;
+    std::function<DWORD()> eventFault;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> servedIds{{0x0C70, 0x074C}};
-    bool journalOn = false;
-    std::vector<JournalEntry> journal;
+    CallObserver* observer = nullptr;
     Counters counters;
 };
 
@@ -133,10 +132,9 @@ template <class T> T* find(HANDLE handle) {
     return it == objects.end() ? nullptr : std::get_if<T>(&it->second);
 }
 
-void record(JournalEntry entry) {
-    State& s = state();
-    if (s.journalOn) {
-        s.journal.push_back(std::move(entry));
+void record(const JournalEntry& entry) {
+    if (CallObserver* observer = state().observer) {
+        observer->seen(entry);
     }
 }
 
@@ -553,21 +551,6 @@ void Transfer::completeAfterLocked(std::uint64_t dueMs, DWORD error, std::uint32
 // ---------------------------------------------------------------------------------------------
 // Clock, devices, observation
 
-std::uint64_t ManualClock::nowMs() {
-    std::lock_guard lock(state().mutex);
-    return now_;
-}
-
-void ManualClock::advance(std::uint64_t ms) {
-    std::lock_guard lock(state().mutex);
-    now_ += ms;
-}
-
-void ManualClock::set(std::uint64_t ms) {
-    std::lock_guard lock(state().mutex);
-    now_ = ms;
-}
-
 void setClock(Clock* clock) {
     std::lock_guard lock(state().mutex);
     state().clock = clock != nullptr ? clock : &state().steady;
@@ -618,9 +601,9 @@ void setServedIds(std::vector<std::pair<std::uint16_t, std::uint16_t>> vendorPro
     state().servedIds = std::move(vendorProductPairs);
 }
 
-void failEventCreation(int count) {
+void setEventCreationFault(std::function<DWORD()> fault) {
     std::lock_guard lock(state().mutex);
-    state().eventFailures = count;
+    state().eventFault = std::move(fault);
 }
 
 std::recursive_mutex& standInMutex() {
@@ -631,19 +614,9 @@ std::string devicePathFor(const std::string& deviceName) {
     return "\\\\?\\zt40standin#" + deviceName + "#{325ddf96-938c-11d3-9e34-0080c82727f4}";
 }
 
-void setJournalEnabled(bool enabled) {
+void setCallObserver(CallObserver* observer) {
     std::lock_guard lock(state().mutex);
-    state().journalOn = enabled;
-}
-
-std::vector<JournalEntry> journal() {
-    std::lock_guard lock(state().mutex);
-    return state().journal;
-}
-
-void clearJournal() {
-    std::lock_guard lock(state().mutex);
-    state().journal.clear();
+    state().observer = observer;
 }
 
 Counters counters() {
@@ -858,10 +831,11 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
         zt40::driver::lastError = ERROR_NOT_SUPPORTED; // unnamed events only
         return nullptr;
     }
-    if (s.eventFailures > 0) {
-        --s.eventFailures;
-        zt40::driver::lastError = ERROR_NOT_ENOUGH_MEMORY;
-        return nullptr;
+    if (s.eventFault) {
+        if (const DWORD error = s.eventFault(); error != 0) {
+            zt40::driver::lastError = error;
+            return nullptr;
+        }
     }
     ++s.counters.eventsCreated;
     ++s.counters.eventsOpen;

@@ -5,6 +5,7 @@
 #include "Application.h"
 
 #include "DriverStandIn.h"
+#include "StandInJournal.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
 #include "RegionalSettings.h"

@@ -1,6 +1,8 @@
 // The driver stand-in at the level of the system calls: device list snapshots, the driver's
 // request checks, binding rules, waits on the test clock, and closing under pending transfers.
 #include "DriverStandIn.h"
+#include "StandInJournal.h"
+#include "ManualClock.h"
 #include "ScriptedDevice.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "DriverStandIn.h"
+#include "StandInJournal.h"
+#include "ManualClock.h"
 #include "ScriptedDevice.h"
 
 #include <gtest/gtest.h>

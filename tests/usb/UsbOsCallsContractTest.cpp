@@ -13,6 +13,8 @@
 
 #ifndef _WIN32
 #include "DriverStandIn.h"
+#include "StandInJournal.h"
+#include "ManualClock.h"
 #include "ScriptedDevice.h"
 #endif
 
