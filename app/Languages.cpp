@@ -123,4 +123,36 @@ std::string spreadsheetMissingText(int language) {
     }
 }
 
+const StatisticsTexts& statisticsTexts(int language) {
+    static const StatisticsTexts english{
+        "n: ",   "Mean: ",  "Std. dev.: ",         "Min: ",
+        "Max: ", "Range: ", "1 non-numeric value", "%1 non-numeric values"};
+    static const StatisticsTexts german{"n: ",
+                                        "Mittelwert: ",
+                                        "Std.-Abw.: ",
+                                        "Min: ",
+                                        "Max: ",
+                                        "Spannweite: ",
+                                        "1 nicht numerischer Wert",
+                                        "%1 nicht numerische Werte"};
+    static const StatisticsTexts french{"n : ",
+                                        "Moyenne : ",
+                                        "\xC9"
+                                        "cart type : ",
+                                        "Min : ",
+                                        "Max : ",
+                                        "\xC9"
+                                        "tendue : ",
+                                        "1 valeur non num\xE9rique",
+                                        "%1 valeurs non num\xE9riques"};
+    switch (language) {
+    case LanguageGerman:
+        return german;
+    case LanguageFrench:
+        return french;
+    default:
+        return english;
+    }
+}
+
 } // namespace zt40

@@ -69,4 +69,19 @@ std::string helpFileName(int language);
 // so that their 26 slots stay as they are.
 std::string spreadsheetMissingText(int language);
 
+// Our own texts of the statistics line under the list, likewise apart from the tables. Each
+// caption carries its own punctuation (French sets a blank before the colon).
+struct StatisticsTexts {
+    const char* count;
+    const char* mean;
+    const char* deviation;
+    const char* minimum;
+    const char* maximum;
+    const char* range;
+    const char* nonNumericOne;  // one value that is no number
+    const char* nonNumericMany; // %1 values that are no number
+};
+// The texts of a language; English for a number outside 0 to 2.
+const StatisticsTexts& statisticsTexts(int language);
+
 } // namespace zt40

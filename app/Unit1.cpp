@@ -8,11 +8,13 @@
 #include "JournalTexts.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
+#include "MeasurementStatistics.h"
 #include "PrintLayout.h"
 #include "ProfileFile.h"
 #include "QPainterCanvas.h"
 #include "RegionalSettings.h"
 #include "Shell.h"
+#include "StatisticsLine.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -54,6 +56,8 @@ constexpr int ClientHeight = 539;
 constexpr int StatusBarHeight = 19;
 constexpr int ValueFontPixels = 32;
 constexpr int MinimumValueFontPixels = 10;
+// The statistics line sits in the gap between the list and the buttons below it.
+const QRect StatisticsLineGeometry(56, 448, 601, 14);
 const QColor DesignBlue(0, 0, 255);
 const QColor BannerColour(65, 120, 184);
 
@@ -223,6 +227,20 @@ void TMainForm::createControls() {
     }
     ListView1->viewport()->installEventFilter(this);
 
+    statistics_ = new MeasurementStatistics(*model_, this);
+    statisticsLine = new QLabel(this);
+    statisticsLine->setObjectName("statisticsLine");
+    statisticsLine->setGeometry(StatisticsLineGeometry);
+    statisticsLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Rows restored or appended in a burst update the line once, at the next turn of the
+    // event loop.
+    statisticsPending_ = new QTimer(this);
+    statisticsPending_->setSingleShot(true);
+    statisticsPending_->setInterval(0);
+    connect(statisticsPending_, &QTimer::timeout, this, &TMainForm::showStatistics);
+    connect(statistics_, &MeasurementStatistics::changed, statisticsPending_,
+            qOverload<>(&QTimer::start));
+
     clearD = pushButton(this, "clearD", "Clear Data", {80, 464, 97, 25});
     clearL = pushButton(this, "clearL", "Clear Line", {304, 464, 97, 25});
     exportB = pushButton(this, "exportB", "Export", {536, 464, 97, 25});
@@ -360,6 +378,7 @@ void TMainForm::ApplyLanguage() {
     exportB->setText(fromCp1252(::zt40::uiText(Slot::Export)));
 
     model_->setColumnCaptions(columnTitles());
+    showStatistics();
 
     // The flag is decoration: its error is reported once the texts are all in place.
     std::string flagError;
@@ -524,6 +543,17 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     Timer1->stop();
     Timer2->stop();
     event->accept();
+}
+
+void TMainForm::showStatistics() {
+    statisticsPending_->stop();
+    const QString line =
+        fromCp1252(statisticsLineText(*statistics_, ActiveLanguage, platform::decimalSeparator()));
+    // A line too long for its place ends in an ellipsis and shows whole as its tooltip.
+    const QString shown =
+        statisticsLine->fontMetrics().elidedText(line, Qt::ElideRight, statisticsLine->width());
+    statisticsLine->setText(shown);
+    statisticsLine->setToolTip(shown == line ? QString() : line);
 }
 
 bool TMainForm::confirm() {

@@ -32,6 +32,7 @@ namespace zt40 {
 
 class JournalKeeper;
 class MeasurementListModel;
+class MeasurementStatistics;
 class TForm2;
 class TForm3;
 class TForm5;
@@ -92,6 +93,7 @@ public:
     const ExportLineList& exportLines() const { return exportLines_; }
     MeasurementListModel& measurementList() { return *model_; }
     JournalKeeper& journalKeeper() { return *keeper_; }
+    const MeasurementStatistics& statistics() const { return *statistics_; }
     const PollCycle& pollCycle() const { return poll_; }
 
     // Controls, named as in the window layout.
@@ -119,6 +121,8 @@ public:
     QPushButton* clearD = nullptr;
     QPushButton* clearL = nullptr;
     QPushButton* exportB = nullptr;
+    // Beyond the designed layout, in space no designed control uses.
+    QLabel* statisticsLine = nullptr;
     QStatusBar* StatusBar = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
@@ -141,11 +145,14 @@ private:
     bool confirm();
     void loadFlag();
     bool saveExportToFile();
+    void showStatistics();
 
     InstrumentLink link_;
     PollCycle poll_{*this};
     MeasurementListModel* model_ = nullptr;
     JournalKeeper* keeper_ = nullptr;
+    MeasurementStatistics* statistics_ = nullptr;
+    QTimer* statisticsPending_ = nullptr;
 
     ProgramPaths paths_;
     QString programDirectory_;

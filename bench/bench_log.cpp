@@ -1,10 +1,11 @@
 // Speed and memory of the measurement log: appending rows with a view attached (against
 // QTreeWidget, the usual Qt list), the journal's cost per appended row, memory per row, the
-// export text, and printing to PDF.
+// export text, printing to PDF, and the statistics kept for each appended row.
 #include "Cp1252.h"
 #include "ExportText.h"
 #include "MeasurementJournal.h"
 #include "MeasurementListModel.h"
+#include "MeasurementStatistics.h"
 #include "QPainterCanvas.h"
 
 #include <QApplication>
@@ -189,6 +190,35 @@ template <bool Journaled> void BM_AppendWithJournal(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendWithJournal<false>)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AppendWithJournal<true>)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// Appending to a list of the given size with and without the statistics watching it: the
+// difference is the statistics' update for one row, which must not grow with the list. The
+// rows appended are taken away again without telling the statistics (a deletion recounts the
+// whole list, and is not what is measured here).
+void BM_AppendWithStatistics(benchmark::State& state) {
+    MeasurementListModel model;
+    fillModel(model, state.range(0));
+    std::unique_ptr<MeasurementStatistics> statistics;
+    if (state.range(1) != 0) {
+        statistics = std::make_unique<MeasurementStatistics>(model);
+    }
+    const TypicalRow r;
+    long i = 0;
+    timedBatches(
+        state, 1000, [&] { model.appendRow(r.date, r.time, r.mode, valueText(++i), r.comment); },
+        [&] {
+            const QSignalBlocker quiet(model);
+            model.removeRowAt(model.count() - 1);
+        });
+    if (statistics) {
+        benchmark::DoNotOptimize(statistics->values().mean());
+    }
+}
+BENCHMARK(BM_AppendWithStatistics)
+    ->ArgsProduct({{1000, 1000000}, {0, 1}})
+    ->ArgNames({"rows", "statistics"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // Heap in use, large blocks (mapped separately) included.
 std::size_t heapInUse() {

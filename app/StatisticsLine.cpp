@@ -1,0 +1,43 @@
+#include "StatisticsLine.h"
+
+#include "Languages.h"
+#include "MeasurementStatistics.h"
+
+namespace zt40 {
+
+namespace {
+
+constexpr const char* Dash = "\x96"; // en dash
+constexpr const char* Gap = "    ";
+
+} // namespace
+
+std::string statisticsLineText(const MeasurementStatistics& statistics, int language,
+                               char decimalSeparator) {
+    const StatisticsTexts& t = statisticsTexts(language);
+    const RunningStatistics& v = statistics.values();
+    const int decimals = statistics.decimals() + 1;
+    const auto figure = [&](bool exists, double value) {
+        const std::string text = exists ? formatStatistic(value, decimals, decimalSeparator) : "";
+        return text.empty() ? std::string(Dash) : text;
+    };
+    const bool any = v.count() > 0;
+    const auto deviation = v.standardDeviation();
+
+    std::string line = t.count + std::to_string(v.count());
+    line += Gap + (t.mean + figure(any, v.mean()));
+    line += Gap + (t.deviation + figure(deviation.has_value(), deviation.value_or(0)));
+    line += Gap + (t.minimum + figure(any, v.minimum()));
+    line += Gap + (t.maximum + figure(any, v.maximum()));
+    line += Gap + (t.range + figure(any, v.maximum() - v.minimum()));
+    if (statistics.nonNumeric() == 1) {
+        line += Gap + std::string(t.nonNumericOne);
+    } else if (statistics.nonNumeric() > 1) {
+        std::string many = t.nonNumericMany;
+        many.replace(many.find("%1"), 2, std::to_string(statistics.nonNumeric()));
+        line += Gap + many;
+    }
+    return line;
+}
+
+} // namespace zt40

@@ -1,0 +1,145 @@
+#include "MeasurementStatistics.h"
+
+#include "MeasurementListModel.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace zt40 {
+
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// More digits than a double holds would only show noise.
+constexpr int MaxShownDecimals = 15;
+
+} // namespace
+
+std::optional<ValueNumber> parseValueText(std::string_view text) {
+    text = trimBlanksAndControls(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    // Digits with at most one separator, and at least one digit.
+    std::string plain;
+    plain.reserve(text.size());
+    int digits = 0;
+    int decimals = -1;
+    for (const char c : text) {
+        if (isDigit(c)) {
+            ++digits;
+            if (decimals >= 0) {
+                ++decimals;
+            }
+            plain += c;
+        } else if ((c == ',' || c == '.') && decimals < 0) {
+            decimals = 0;
+            plain += '.';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (error != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return ValueNumber{negative ? -value : value, std::max(decimals, 0)};
+}
+
+void RunningStatistics::add(double x) {
+    ++n_;
+    const double delta = x - mean_;
+    mean_ += delta / static_cast<double>(n_);
+    m2_ += delta * (x - mean_);
+    if (n_ == 1) {
+        min_ = max_ = x;
+    } else {
+        min_ = std::min(min_, x);
+        max_ = std::max(max_, x);
+    }
+}
+
+std::optional<double> RunningStatistics::standardDeviation() const {
+    if (n_ < 2) {
+        return std::nullopt;
+    }
+    // Rounding can leave the sum of squares a hair below zero for equal values.
+    return std::sqrt(std::max(m2_, 0.0) / static_cast<double>(n_ - 1));
+}
+
+std::string formatStatistic(double value, int decimals, char separator) {
+    if (!std::isfinite(value)) {
+        return {};
+    }
+    decimals = std::clamp(decimals, 0, MaxShownDecimals);
+    std::array<char, 400> buffer{};
+    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                            std::chars_format::fixed, decimals);
+    if (error != std::errc()) {
+        return {};
+    }
+    std::string text(buffer.data(), end);
+    if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) {
+        text.erase(0, 1);
+    }
+    std::replace(text.begin(), text.end(), '.', separator);
+    return text;
+}
+
+MeasurementStatistics::MeasurementStatistics(const MeasurementListModel& list, QObject* parent)
+    : QObject(parent), list_(list) {
+    connect(&list, &QAbstractItemModel::rowsInserted, this, &MeasurementStatistics::addRows);
+    connect(&list, &QAbstractItemModel::rowsRemoved, this, &MeasurementStatistics::recount);
+    connect(&list, &QAbstractItemModel::modelReset, this, &MeasurementStatistics::recount);
+    connect(&list, &QAbstractItemModel::layoutChanged, this, &MeasurementStatistics::recount);
+    connect(&list, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                // Only a changed value matters; comment edits leave the figures as they are.
+                if (topLeft.column() <= ColValue && bottomRight.column() >= ColValue) {
+                    recount();
+                }
+            });
+    recount();
+}
+
+void MeasurementStatistics::addRow(int row) {
+    if (const auto number = parseValueText(list_.text(row, ColValue))) {
+        stats_.add(number->value);
+        decimals_ = std::max(decimals_, number->decimals);
+    } else {
+        ++nonNumeric_;
+    }
+}
+
+void MeasurementStatistics::addRows(const QModelIndex& parent, int first, int last) {
+    if (parent.isValid()) {
+        return;
+    }
+    for (int row = first; row <= last; ++row) {
+        addRow(row);
+    }
+    emit changed();
+}
+
+void MeasurementStatistics::recount() {
+    stats_.clear();
+    nonNumeric_ = 0;
+    decimals_ = 0;
+    for (int row = 0; row < list_.count(); ++row) {
+        addRow(row);
+    }
+    emit changed();
+}
+
+} // namespace zt40

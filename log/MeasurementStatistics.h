@@ -1,0 +1,80 @@
+// Statistics of the measured values in the list: how many, mean, sample standard deviation,
+// minimum, maximum and range. Values are read from the value texts; a text that is no number
+// (an overflow mark, a colon) is counted apart and left out.
+#pragma once
+
+#include <QObject>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QModelIndex;
+
+namespace zt40 {
+
+class MeasurementListModel;
+
+// A value text read as a number: an optional sign, digits, at most one decimal separator
+// (comma or point, whichever the text carries) and nothing else. `decimals` counts the digits
+// after the separator.
+struct ValueNumber {
+    double value = 0;
+    int decimals = 0;
+};
+std::optional<ValueNumber> parseValueText(std::string_view text);
+
+// Mean and spread kept up to date value by value with Welford's update: constant time per
+// value, and no sum of squares that loses the spread of nearly equal values.
+class RunningStatistics {
+public:
+    void add(double x);
+    void clear() { *this = RunningStatistics(); }
+
+    long long count() const { return n_; }
+    double mean() const { return mean_; }
+    // Sample standard deviation (n - 1); none below two values.
+    std::optional<double> standardDeviation() const;
+    double minimum() const { return min_; }
+    double maximum() const { return max_; }
+
+private:
+    long long n_ = 0;
+    double mean_ = 0;
+    double m2_ = 0; // sum of squared deviations from the mean
+    double min_ = 0;
+    double max_ = 0;
+};
+
+// `value` with `decimals` digits after `separator`, no grouping; "" for a value that is not
+// finite. A negative zero loses its sign.
+std::string formatStatistic(double value, int decimals, char separator);
+
+// Watches a measurement list and keeps its statistics: each appended row is added in constant
+// time; a deletion or Clear Data recounts the list (rare, and exact).
+class MeasurementStatistics : public QObject {
+    Q_OBJECT
+public:
+    explicit MeasurementStatistics(const MeasurementListModel& list, QObject* parent = nullptr);
+
+    const RunningStatistics& values() const { return stats_; }
+    // Rows whose value is not a number.
+    long long nonNumeric() const { return nonNumeric_; }
+    // The most digits after the separator any counted value carries.
+    int decimals() const { return decimals_; }
+
+signals:
+    void changed();
+
+private:
+    void addRows(const QModelIndex& parent, int first, int last);
+    void recount();
+    void addRow(int row);
+
+    const MeasurementListModel& list_;
+    RunningStatistics stats_;
+    long long nonNumeric_ = 0;
+    int decimals_ = 0;
+};
+
+} // namespace zt40
