@@ -125,6 +125,16 @@ Location locate(std::string_view content, const std::vector<Line>& lines, std::s
     return where;
 }
 
+// Ends the last line of the text before a new line goes after it. A lone CR at the end
+// gets its LF: read back, the CR alone would not end the line, and the new line would
+// become part of the last one.
+void endLastLine(std::string& text) {
+    if (text.empty() || text.back() == '\n') {
+        return;
+    }
+    text.append(text.back() == '\r' ? "\n" : "\r\n");
+}
+
 std::string readWholeFile(const std::string& path, bool& ok) {
     QFile file(QString::fromStdString(path));
     ok = file.open(QIODevice::ReadOnly);
@@ -171,17 +181,13 @@ std::string profileWithValue(std::string_view content, std::string_view section,
     if (where.sectionLine) {
         const Line& last = lines[where.lastLineOfSection];
         result.append(content.substr(0, last.next));
-        if (last.next == last.end) {
-            result.append("\r\n"); // the section ended the file without a line break
-        }
+        endLastLine(result); // the section may end the file without a line break
         result.append(keyText).append("\r\n");
         result.append(content.substr(last.next));
         return result;
     }
     result.append(content);
-    if (!result.empty() && result.back() != '\n') {
-        result.append("\r\n");
-    }
+    endLastLine(result);
     result.append("[").append(section).append("]\r\n").append(keyText).append("\r\n");
     return result;
 }

@@ -29,7 +29,15 @@ void ExportLineList::addField(std::string_view field) {
         text_.push_back('\t');
     }
     firstField_ = false;
+    // A tab or line break inside a text would shift the columns or split the line: it goes
+    // out as a blank, so every line keeps its five tabs.
+    const std::size_t start = text_.size();
     text_.append(field);
+    for (std::size_t i = start; i < text_.size(); ++i) {
+        if (text_[i] == '\t' || text_[i] == '\r' || text_[i] == '\n') {
+            text_[i] = ' ';
+        }
+    }
 }
 
 void ExportLineList::addNumberField(unsigned long long number) {

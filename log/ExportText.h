@@ -1,5 +1,6 @@
 // The export of the measurement list as tab-separated text: one header line that begins with
 // a tab, then one line per row numbered from 1, five tabs a line, CR LF after every line.
+// Tabs and line breaks inside a text are exported as blanks.
 #pragma once
 
 #include "MeasurementListModel.h"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test through ctest:
-# the normal build, the AddressSanitizer + UndefinedBehaviorSanitizer build, and the
-# Windows build under Wine.
+# the normal build, the AddressSanitizer + UndefinedBehaviorSanitizer build, a bounded run of
+# every fuzz target, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +15,8 @@ ctest --preset default -j2 --no-tests=error
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2 --no-tests=error
+
+scripts/test-fuzz.sh
 
 if [ -x scripts/test-windows.sh ]; then
     scripts/test-windows.sh

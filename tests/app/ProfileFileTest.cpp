@@ -73,6 +73,24 @@ TEST(ProfileText, WritingKeepsEverythingElseByteForByte) {
               "[X]\r\nA=1\r\n[Config]\r\nLanguage=0\r\n");
 }
 
+TEST(ProfileText, AFileEndingInALoneCarriageReturnReadsBackWhatWasWritten) {
+    // Found by fuzzing: the CR alone does not end a line, so the new key line used to run
+    // into the last line of the file and could not be read back.
+    struct Case {
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"[Config]\r", "[Config]\r\nLanguage=1\r\n"},
+        {"[X]\r\nA=1\r", "[X]\r\nA=1\r\n[Config]\r\nLanguage=1\r\n"},
+        {"[config]\nA=1\r", "[config]\nA=1\r\nLanguage=1\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string written = profileWithValue(c.before, "Config", "Language", "1");
+        EXPECT_EQ(written, c.after) << c.before;
+        EXPECT_EQ(profileValue(written, "Config", "Language"), "1") << c.before;
+    }
+}
+
 class ProfileFileOnDisk : public ::testing::Test {
 protected:
     QTemporaryDir dir;

@@ -1,0 +1,92 @@
+// Arbitrary row texts and comments through the list, the export and the Windows-1252
+// conversion: the export keeps five tabs and a CR LF on every line, and every text survives
+// the way to Unicode and back byte for byte.
+//
+// Input: a stream of operations. Each starts with one byte: 0-5 append a row of five texts,
+// 6 replace the comment of a row, 7 delete a row. Every text is a length byte (0-63)
+// followed by that many bytes.
+#include "Cp1252.h"
+#include "ExportText.h"
+#include "FuzzCheck.h"
+#include "MeasurementListModel.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using namespace zt40;
+
+namespace {
+
+class Input {
+public:
+    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool more() const { return pos_ < size_; }
+    std::uint8_t byte() { return more() ? data_[pos_++] : 0; }
+    std::string_view text() {
+        std::size_t n = byte() & 0x3F;
+        n = std::min(n, size_ - pos_);
+        const std::string_view t(reinterpret_cast<const char*>(data_ + pos_), n);
+        pos_ += n;
+        return t;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+bool roundTrips(std::string_view bytes) {
+    return toCp1252(fromCp1252(bytes)) == bytes;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view raw(reinterpret_cast<const char*>(data), size);
+    FUZZ_CHECK(roundTrips(raw));
+    FUZZ_CHECK(fromCp1252(raw).size() == static_cast<qsizetype>(size));
+
+    MeasurementListModel model;
+    Input in(data, size);
+    while (in.more()) {
+        const int op = in.byte() % 8;
+        if (op < 6) {
+            const std::string_view date = in.text(), time = in.text(), mode = in.text();
+            const std::string_view value = in.text(), comment = in.text();
+            model.appendRow(date, time, mode, value, comment);
+        } else if (op == 6) {
+            const int row = in.byte();
+            model.setComment(row, in.text());
+        } else {
+            model.removeRowAt(in.byte());
+        }
+    }
+
+    const ColumnTexts titles{"Datum", "Zeit", "Modus", "Wert", "Kommentar"};
+    ExportLineList lines;
+    buildExportLines(lines, model, titles);
+    const std::string& text = lines.text();
+    FUZZ_CHECK(lines.size() == static_cast<std::size_t>(model.count()) + 1);
+    FUZZ_CHECK(roundTrips(text));
+    FUZZ_CHECK(toCp1252(lines.unicodeText()) == text);
+
+    // Line by line: five tabs, no other line break, CR LF at the end, numbered from 1.
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::size_t end = text.find("\r\n", begin);
+        FUZZ_CHECK(end != std::string::npos);
+        const std::string_view line = std::string_view(text).substr(begin, end - begin);
+        FUZZ_CHECK(line == lines.line(i));
+        FUZZ_CHECK(std::count(line.begin(), line.end(), '\t') == 5);
+        FUZZ_CHECK(line.find_first_of("\r\n") == std::string_view::npos);
+        const std::string number = i == 0 ? std::string() : std::to_string(i);
+        FUZZ_CHECK(line.substr(0, line.find('\t')) == number);
+        begin = end + 2;
+    }
+    FUZZ_CHECK(begin == text.size());
+    return 0;
+}
