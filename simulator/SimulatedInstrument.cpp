@@ -57,6 +57,7 @@ EncodedReading encodeReading(double value, std::uint8_t modeFlags) {
     r.second[1] = '.';
     r.second[2] = digit(tenth);
     r.second[3] = ' ';
+    r.tenths = static_cast<std::int32_t>(hundreds * 1000 + tens * 100 + units * 10 + tenth);
     return r;
 }
 
@@ -129,6 +130,7 @@ void SimulatedInstrument::setNow(std::uint64_t milliseconds) {
 
 Frame SimulatedInstrument::respond(const Frame& command) {
     ++commandsAnswered_;
+    servedHalf_.reset();
     Frame reply{};
     reply[0] = command[0];
     switch (command[0]) {
@@ -150,6 +152,7 @@ Frame SimulatedInstrument::respond(const Frame& command) {
             reply[1] = command[1];
             const auto& half = command[1] == 0x00 ? held_->first : held_->second;
             std::copy(half.begin(), half.end(), reply.begin() + 2);
+            servedHalf_ = ServedHalf{readingsMade_, *held_};
             if (command[1] == 0x01) {
                 held_.reset(); // the reading has been read out; it is no longer new
                 ++readingsReadOut_;
@@ -207,11 +210,13 @@ Completion SimulatedInstrument::write(const std::uint8_t* data, std::size_t size
     transferred = size;
     if (size != 8) {
         pendingReply_.reset(); // not a command frame: nothing to answer
+        pendingHalf_.reset();
         return Completion::Done;
     }
     Frame command;
     std::memcpy(command.data(), data, 8);
     pendingReply_ = respond(command);
+    pendingHalf_ = servedHalf_;
     return Completion::Done;
 }
 
@@ -226,19 +231,47 @@ Completion SimulatedInstrument::read(std::uint8_t* data, std::size_t capacity,
         return Completion::Never;
     }
     Frame reply = *pendingReply_;
+    std::optional<ServedHalf> served = pendingHalf_;
     pendingReply_.reset();
+    pendingHalf_.reset();
     std::size_t length = reply.size();
     if (fault == Fault::GarbageReply) {
         std::uniform_int_distribution<int> byte(0, 255);
         for (auto& b : reply) {
             b = static_cast<std::uint8_t>(byte(rng_));
         }
+        served.reset();
     } else if (fault == Fault::ShortReply) {
         length = 7;
     }
     transferred = std::min(length, capacity);
-    std::memcpy(data, reply.data(), transferred);
+    if (transferred > 0) { // a read of nothing may come without a buffer
+        std::memcpy(data, reply.data(), transferred);
+    }
+    if (transferred == reply.size()) {
+        noteDelivered(reply, served);
+    }
     return Completion::Done;
+}
+
+void SimulatedInstrument::noteDelivered(const Frame& reply,
+                                        const std::optional<ServedHalf>& served) {
+    if (reply[0] != ReadMeasurement || reply[1] > 0x01) {
+        return;
+    }
+    if (reply[1] == 0x00) {
+        firstHalfAtHost_.reset();
+        if (served) {
+            firstHalfAtHost_ = served->reading;
+        }
+        return;
+    }
+    ++secondHalvesDelivered_;
+    if (served && firstHalfAtHost_ == served->reading) {
+        ++readingsDeliveredWhole_;
+        lastDeliveredWhole_ = served->value;
+    }
+    firstHalfAtHost_.reset();
 }
 
 } // namespace zt40::sim

@@ -24,6 +24,8 @@ using Frame = std::array<std::uint8_t, 8>;
 struct EncodedReading {
     std::array<std::uint8_t, 4> first{};
     std::array<std::uint8_t, 4> second{};
+    // The value the halves carry, in tenths; -1 when they were not made by encodeReading.
+    std::int32_t tenths = -1;
 };
 
 // Encodes a gloss value (0.0 to 399.9 in steps of 0.1) and mode flags into the two halves,
@@ -92,6 +94,7 @@ public:
     void unplug() {
         plugged_ = false;
         pendingReply_.reset();
+        pendingHalf_.reset();
     }
     void plugIn() { plugged_ = true; }
     bool pluggedIn() const { return plugged_; }
@@ -104,6 +107,16 @@ public:
     std::size_t readingsReplacedUnread() const { return readingsReplacedUnread_; }
     std::size_t commandsAnswered() const { return commandsAnswered_; }
 
+    // What reached the host, counted when a read delivers a whole reply of 8 bytes. A reading
+    // is delivered whole when its second half follows its own first half, with no other first
+    // or second half (genuine or garbage) read in between: the host then shows exactly it.
+    std::size_t readingsDeliveredWhole() const { return readingsDeliveredWhole_; }
+    const std::optional<EncodedReading>& lastReadingDeliveredWhole() const {
+        return lastDeliveredWhole_;
+    }
+    // Replies read whole that the host takes for a second half, garbage among them.
+    std::size_t secondHalvesDelivered() const { return secondHalvesDelivered_; }
+
 private:
     void makeReading(bool light);
     std::optional<Fault> takeFault(bool reading);
@@ -113,6 +126,18 @@ private:
     bool plugged_ = true;
     std::optional<EncodedReading> held_;
     std::optional<Frame> pendingReply_;
+    // Which reading a half served belongs to: set by respond(), carried with the reply.
+    struct ServedHalf {
+        std::size_t reading = 0; // its number, counted by readingsMade
+        EncodedReading value;
+    };
+    void noteDelivered(const Frame& reply, const std::optional<ServedHalf>& served);
+    std::optional<ServedHalf> servedHalf_;
+    std::optional<ServedHalf> pendingHalf_;
+    std::optional<std::size_t> firstHalfAtHost_; // reading whose first half the host holds
+    std::optional<EncodedReading> lastDeliveredWhole_;
+    std::size_t readingsDeliveredWhole_ = 0;
+    std::size_t secondHalvesDelivered_ = 0;
     std::optional<Fault> fault_;
     int faultCount_ = 0;
     std::uint64_t now_ = 0;

@@ -190,6 +190,59 @@ TEST(Transfers, CommandThenReplyOfEightBytes) {
     EXPECT_EQ(sim.read(four, 4, n), Completion::Done);
     EXPECT_EQ(n, 4u);
     EXPECT_EQ(four[1], 0x02);
+    // Found by fuzzing the stand-in: a read of nothing may come without a buffer; it takes
+    // the reply and moves no byte (the sanitizer build checks that no memory is touched).
+    sim.write(t.reply.data(), 8, n);
+    EXPECT_EQ(sim.read(nullptr, 0, n), Completion::Done);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(sim.read(buffer.data(), buffer.size(), n), Completion::Never);
+}
+
+TEST(Transfers, AReadingIsDeliveredWholeWhenBothItsHalvesReachTheHostInTurn) {
+    const Frame first{0x55, 0x00, 0, 0, 0, 0, 0, 0}, second{0x55, 0x01, 0, 0, 0, 0, 0, 0};
+    const Frame firmware{0x5A, 0, 0, 0, 0, 0, 0, 0};
+    SimulatedInstrument sim;
+    auto expect = [&](std::size_t whole, std::size_t secondHalves, int line) {
+        EXPECT_EQ(sim.readingsDeliveredWhole(), whole) << "line " << line;
+        EXPECT_EQ(sim.secondHalvesDelivered(), secondHalves) << "line " << line;
+    };
+
+    sim.holdReading(encodeReading(123.4, 0x09));
+    transfer(sim, first);
+    transfer(sim, firmware); // other replies between the halves change nothing
+    transfer(sim, second);
+    expect(1, 1, __LINE__);
+    ASSERT_TRUE(sim.lastReadingDeliveredWhole().has_value());
+    EXPECT_EQ(sim.lastReadingDeliveredWhole()->tenths, 1234);
+    EXPECT_EQ(sim.lastReadingDeliveredWhole()->first[2], 0x09);
+
+    // A short second half does not reach the host, and the reading is gone.
+    sim.holdReading(encodeReading(5.0, 0x01));
+    transfer(sim, first);
+    sim.injectFault(Fault::ShortReply);
+    transfer(sim, second);
+    expect(1, 1, __LINE__);
+
+    // A first half of one reading and the second half of the next make no whole reading,
+    // though the host takes the reply for a second half.
+    sim.holdReading(encodeReading(6.0, 0x01));
+    transfer(sim, first);
+    sim.holdReading(encodeReading(7.0, 0x01));
+    transfer(sim, second);
+    expect(1, 2, __LINE__);
+
+    // A short first half leaves the host without it.
+    sim.holdReading(encodeReading(8.0, 0x01));
+    sim.injectFault(Fault::ShortReply);
+    transfer(sim, first);
+    transfer(sim, second);
+    expect(1, 3, __LINE__);
+
+    sim.holdReading(encodeReading(9.5, 0x00));
+    transfer(sim, first);
+    transfer(sim, second);
+    expect(2, 4, __LINE__);
+    EXPECT_EQ(sim.lastReadingDeliveredWhole()->tenths, 95);
 }
 
 TEST(Transfers, InjectedFaultsStrikeTheNextTransfers) {
