@@ -7,6 +7,7 @@
 // Input: a stream of operations, each one byte (operation and handle slot) and its arguments.
 #include "DriverStandIn.h"
 #include "FuzzCheck.h"
+#include "ManualClock.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
 
@@ -164,7 +165,6 @@ void control(Slot& slot, Input& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
         driver::setRealDevicesEnabled(false); // never touch the machine's USB devices
-        driver::setJournalEnabled(false);
         return true;
     }();
     (void)once;

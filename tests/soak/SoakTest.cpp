@@ -10,6 +10,7 @@
 // wins. --seed=N or ZT40_SOAK_SEED=N chooses the faults.
 #include "DriverStandIn.h"
 #include "InstrumentLink.h"
+#include "ManualClock.h"
 #include "PollCycle.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
@@ -98,7 +99,6 @@ TEST(Soak, PollTicksWithRandomFaultsLoseNoReadingAndLeakNoHandle) {
     unsetenv("ZT40_SIMULATOR");
     driver::withdrawAll();
     driver::setRealDevicesEnabled(false);
-    driver::setJournalEnabled(false);
     const driver::Counters before = driver::counters();
     driver::ManualClock clock(1000);
     driver::ScopedClock useClock(clock);
