@@ -6,8 +6,9 @@ namespace zt40::driver {
 
 SimulatedDevice::SimulatedDevice(std::shared_ptr<sim::SimulatedInstrument> instrument,
                                  std::string name)
-    : ModelledDevice(InstrumentVendorId, InstrumentProductId,
-                     {{InstrumentInEndpoint, 0x03, 8, 10}, {InstrumentOutEndpoint, 0x03, 8, 10}}),
+    : ModelledDevice(
+          InstrumentUsb::VendorId, InstrumentUsb::ProductId,
+          {{InstrumentUsb::InEndpoint, 0x03, 8, 10}, {InstrumentUsb::OutEndpoint, 0x03, 8, 10}}),
       instrument_(std::move(instrument)), name_(std::move(name)) {}
 
 void SimulatedDevice::submit(const std::shared_ptr<Transfer>& transfer) {

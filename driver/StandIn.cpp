@@ -1,5 +1,6 @@
 // The stand-in's objects (device lists, device handles, events), its waits and its transfers.
 #include "DriverStandIn.h"
+#include "InstrumentUsbIds.h"
 #include "LibusbBackend.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -24,8 +26,13 @@ constexpr ULONG_PTR StatusPending = ~ULONG_PTR{0};
 static_assert(sizeof(ULONG_PTR) > sizeof(DWORD),
               "the pending marker must lie beyond every error code");
 
+constexpr InstrumentUsb::InterfaceClassId ServedClass = InstrumentUsb::DriverInterfaceClass;
 constexpr GUID DriverInterfaceClass = {
-    0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
+    ServedClass.data1,
+    ServedClass.data2,
+    ServedClass.data3,
+    {ServedClass.data4[0], ServedClass.data4[1], ServedClass.data4[2], ServedClass.data4[3],
+     ServedClass.data4[4], ServedClass.data4[5], ServedClass.data4[6], ServedClass.data4[7]}};
 
 // The driver's request codes and their sizes.
 constexpr DWORD RequestDriverInfo = 0x8094206C;
@@ -100,7 +107,8 @@ struct State {
     Clock* clock = &steady;
     bool realDevices = true;
     std::function<DWORD()> eventFault;
-    std::vector<std::pair<std::uint16_t, std::uint16_t>> servedIds{{0x0C70, 0x074C}};
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> servedIds{
+        {InstrumentUsb::VendorId, InstrumentUsb::ProductId}};
     CallObserver* observer = nullptr;
     Counters counters;
 };
@@ -611,7 +619,12 @@ std::recursive_mutex& standInMutex() {
 }
 
 std::string devicePathFor(const std::string& deviceName) {
-    return "\\\\?\\zt40standin#" + deviceName + "#{325ddf96-938c-11d3-9e34-0080c82727f4}";
+    const auto& c = InstrumentUsb::DriverInterfaceClass;
+    char guid[40];
+    std::snprintf(guid, sizeof guid, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", c.data1,
+                  c.data2, c.data3, c.data4[0], c.data4[1], c.data4[2], c.data4[3], c.data4[4],
+                  c.data4[5], c.data4[6], c.data4[7]);
+    return "\\\\?\\zt40standin#" + deviceName + "#" + guid;
 }
 
 void setCallObserver(CallObserver* observer) {

@@ -5,19 +5,22 @@
 #include "CUsbIo.h"
 #include "CUsbIoPipe.h"
 #include "InstrumentProtocol.h"
+#include "InstrumentUsbIds.h"
 
 namespace zt40 {
 
-// {325DDF96-938C-11D3-9E34-0080C82727F4}, the interface class of the driver's devices.
+// The interface class of the driver's devices.
 inline constexpr GUID UsbioInterfaceClass = {
-    0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
+    InstrumentUsb::DriverInterfaceClass.data1,
+    InstrumentUsb::DriverInterfaceClass.data2,
+    InstrumentUsb::DriverInterfaceClass.data3,
+    {InstrumentUsb::DriverInterfaceClass.data4[0], InstrumentUsb::DriverInterfaceClass.data4[1],
+     InstrumentUsb::DriverInterfaceClass.data4[2], InstrumentUsb::DriverInterfaceClass.data4[3],
+     InstrumentUsb::DriverInterfaceClass.data4[4], InstrumentUsb::DriverInterfaceClass.data4[5],
+     InstrumentUsb::DriverInterfaceClass.data4[6], InstrumentUsb::DriverInterfaceClass.data4[7]}};
 
 namespace InstrumentUsb {
 inline constexpr int InstancesTried = 127; // 0 to 126
-inline constexpr std::uint16_t VendorId = 0x0C70;
-inline constexpr std::uint16_t ProductId = 0x074C;
-inline constexpr std::uint8_t InEndpoint = 0x81;
-inline constexpr std::uint8_t OutEndpoint = 0x02;
 inline constexpr DWORD FrameLength = 8;
 inline constexpr DWORD TimeLimitMs = 5000;
 } // namespace InstrumentUsb

@@ -24,8 +24,8 @@ namespace {
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
-constexpr std::uint8_t InEndpoint = driver::InstrumentInEndpoint;
-constexpr std::uint8_t OutEndpoint = driver::InstrumentOutEndpoint;
+constexpr std::uint8_t InEndpoint = InstrumentUsb::InEndpoint;
+constexpr std::uint8_t OutEndpoint = InstrumentUsb::OutEndpoint;
 
 std::vector<std::uint8_t> deviceDescriptor(std::uint16_t vendor, std::uint16_t product) {
     return {18,
@@ -278,7 +278,7 @@ long EmulatedDevice::ioctl(void* clientId, unsigned long request, void* argPtr, 
                                               static_cast<gsize>(length), nullptr);
     std::uint8_t* data = urb->buffer->data;
     const bool instrument =
-        vendorId_ == driver::InstrumentVendorId && productId_ == driver::InstrumentProductId;
+        vendorId_ == InstrumentUsb::VendorId && productId_ == InstrumentUsb::ProductId;
 
     if (record->type == USBDEVFS_URB_TYPE_CONTROL && length >= 8) {
         const std::uint8_t type = data[3];

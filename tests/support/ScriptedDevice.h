@@ -23,8 +23,8 @@ class ScriptedDevice : public ModelledDevice {
 public:
     struct Config {
         std::string name = "scripted";
-        std::uint16_t vendorId = InstrumentVendorId;
-        std::uint16_t productId = InstrumentProductId;
+        std::uint16_t vendorId = InstrumentUsb::VendorId;
+        std::uint16_t productId = InstrumentUsb::ProductId;
         std::uint16_t interfaceVersion = 0x0141;
         DWORD openError = 0;       // CreateFileA refuses with this, e.g. ERROR_ACCESS_DENIED
         DWORD descriptorError = 0; // the descriptor requests fail with this
@@ -36,8 +36,8 @@ public:
         // do; a cancelled read then delivers these bytes if any (the reply was on its way).
         std::uint32_t cancelLatencyMs = 0;
         std::vector<std::uint8_t> lateReply;
-        std::vector<EndpointInfo> endpoints{{InstrumentInEndpoint, 0x03, 8, 10},
-                                            {InstrumentOutEndpoint, 0x03, 8, 10}};
+        std::vector<EndpointInfo> endpoints{{InstrumentUsb::InEndpoint, 0x03, 8, 10},
+                                            {InstrumentUsb::OutEndpoint, 0x03, 8, 10}};
     };
 
     enum class Action {
