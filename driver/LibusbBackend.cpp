@@ -400,6 +400,9 @@ devices(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& served) {
     if (ctx == nullptr || served.empty()) {
         return result;
     }
+    // libusb queues a message, holding a device reference, for each arrival and removal until
+    // events are handled; without transfers in flight nobody else would.
+    handleEvents(0);
     sweepClosing();
     std::vector<std::shared_ptr<LibusbDevice>> found;
     libusb_device** list = nullptr;
