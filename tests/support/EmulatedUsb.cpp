@@ -119,6 +119,11 @@ void EmulatedDevice::withholdReplies(int count) {
     withheld_ = count;
 }
 
+void EmulatedDevice::setHolder(Holder holder) {
+    std::lock_guard lock(mutex_);
+    holder_ = holder;
+}
+
 int EmulatedDevice::discards() const {
     std::lock_guard lock(mutex_);
     return discards_;
@@ -217,8 +222,8 @@ long EmulatedDevice::ioctl(void* clientId, unsigned long request, void* argPtr, 
         return 0;
     }
     case USBDEVFS_GETDRIVER:
-    case USBDEVFS_IOCTL: // detaching a kernel driver
-        error = ENODATA; // no kernel driver bound
+    case USBDEVFS_IOCTL:                                           // detaching a kernel driver
+        error = holder_ == Holder::KernelDriver ? EPERM : ENODATA; // ENODATA: none bound
         return -1;
     case USBDEVFS_SETCONFIGURATION:
     case USBDEVFS_SETINTERFACE:
@@ -227,7 +232,7 @@ long EmulatedDevice::ioctl(void* clientId, unsigned long request, void* argPtr, 
         return 0;
     case USBDEVFS_CLAIMINTERFACE:
         forgetClosedFiles();
-        if (claimedBy_ != nullptr && claimedBy_ != clientId) {
+        if ((claimedBy_ != nullptr && claimedBy_ != clientId) || holder_ != Holder::Nobody) {
             error = EBUSY;
             return -1;
         }

@@ -35,6 +35,10 @@ public:
     void setCancelLatencyMs(std::uint32_t ms);
     // The next `count` reads on 0x81 never complete by themselves.
     void withholdReplies(int count);
+    // Someone else holds interface 0: another program (claims fail as busy) or a kernel
+    // driver that refuses to be detached.
+    enum class Holder { Nobody, OtherProgram, KernelDriver };
+    void setHolder(Holder holder);
 
     // What the device has seen.
     int discards() const;
@@ -61,6 +65,7 @@ private:
     bool present_ = false;
     std::uint32_t cancelLatencyMs_ = 0;
     int withheld_ = 0;
+    Holder holder_ = Holder::Nobody;
     int discards_ = 0;
     mutable void* claimedBy_ = nullptr;
     mutable std::map<void*, std::unique_ptr<Client>> clients_;

@@ -236,6 +236,44 @@ TEST_F(EmulatedInstrumentTest, PermissionDeniedFailsOpenAndIsToldOnce) {
     EXPECT_TRUE(closed(*meter));
 }
 
+// The interface held by someone else: told once, and once it is free the next attempt opens.
+TEST_F(EmulatedInstrumentTest, InterfaceHeldElsewhereIsToldOnceUntilItIsFree) {
+    std::vector<std::string> lines;
+    driver::setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    const struct {
+        EmulatedDevice::Holder holder;
+        int address;
+        const char* told;
+    } cases[] = {
+        {EmulatedDevice::Holder::OtherProgram, 10,
+         "is in use: another program holds its interface"},
+        {EmulatedDevice::Holder::KernelDriver, 11,
+         "held by a kernel driver that cannot be detached"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.told);
+        lines.clear();
+        EmulatedDevice& meter = plug(c.address);
+        meter.setHolder(c.holder);
+        ASSERT_TRUE(listed(1));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            EXPECT_FALSE(link.Open());
+        }
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find(EmulatedUsbBus::nodeOf(1, c.address)), std::string::npos);
+        EXPECT_NE(lines[0].find(c.told), std::string::npos) << lines[0];
+        EXPECT_FALSE(meter.claimed());
+
+        meter.setHolder(EmulatedDevice::Holder::Nobody);
+        EXPECT_TRUE(link.Open());
+        EXPECT_TRUE(meter.claimed());
+        EXPECT_EQ(lines.size(), 1u);
+        link.Close();
+        unplug(meter);
+        ASSERT_TRUE(listed(0));
+    }
+}
+
 // A handle closed while its cancelled read has not come back: the interface is released all
 // the same, so the next Open can claim it, and nothing of the old handle stays behind.
 TEST_F(EmulatedInstrumentTest, ClosingUnderACancelledReadThatComesBackLateLeavesNothingClaimed) {
