@@ -123,6 +123,17 @@ std::string spreadsheetMissingText(int language) {
     }
 }
 
+namespace {
+
+// One of three texts by language number, English for a number outside 0 to 2.
+template <typename Texts>
+const Texts& ofLanguage(int language, const Texts& english, const Texts& german,
+                        const Texts& french) {
+    return language == LanguageGerman ? german : language == LanguageFrench ? french : english;
+}
+
+} // namespace
+
 const StatisticsTexts& statisticsTexts(int language) {
     static const StatisticsTexts english{
         "n: ",   "Mean: ",  "Std. dev.: ",         "Min: ",
@@ -145,14 +156,44 @@ const StatisticsTexts& statisticsTexts(int language) {
                                         "tendue : ",
                                         "1 valeur non num\xE9rique",
                                         "%1 valeurs non num\xE9riques"};
-    switch (language) {
-    case LanguageGerman:
-        return german;
-    case LanguageFrench:
-        return french;
-    default:
-        return english;
-    }
+    return ofLanguage(language, english, german, french);
+}
+
+const TrendTexts& trendTexts(int language) {
+    static const TrendTexts english{"Trend of the readings",
+                                    "Readings",
+                                    "Mean",
+                                    "Mean \xB1 1 standard deviation",
+                                    "Reading",
+                                    "Save as PNG...",
+                                    "Print...",
+                                    "Save picture",
+                                    "The picture could not be saved as \"%1\": %2",
+                                    "The trend could not be printed on \"%1\"."};
+    static const TrendTexts german{"Verlauf der Messwerte",
+                                   "Messwerte",
+                                   "Mittelwert",
+                                   "Mittelwert \xB1 1 Standardabweichung",
+                                   "Messung",
+                                   "Als PNG speichern...",
+                                   "Drucken...",
+                                   "Bild speichern",
+                                   "Das Bild konnte nicht als \"%1\" gespeichert werden: %2",
+                                   "Der Verlauf konnte nicht auf \"%1\" gedruckt werden."};
+    static const TrendTexts french{"\xC9volution des mesures",
+                                   "Mesures",
+                                   "Moyenne",
+                                   "Moyenne \xB1 1 \xE9"
+                                   "cart type",
+                                   "Mesure",
+                                   "Enregistrer en PNG...",
+                                   "Imprimer...",
+                                   "Enregistrer l'image",
+                                   "L'image n'a pas pu \xEAtre enregistr\xE9"
+                                   "e sous \xAB %1 \xBB : %2",
+                                   "L'\xE9volution n'a pas pu \xEAtre imprim\xE9"
+                                   "e sur \xAB %1 \xBB."};
+    return ofLanguage(language, english, german, french);
 }
 
 } // namespace zt40

@@ -84,4 +84,20 @@ struct StatisticsTexts {
 // The texts of a language; English for a number outside 0 to 2.
 const StatisticsTexts& statisticsTexts(int language);
 
+// Our own texts of the trend window and the button that opens it.
+struct TrendTexts {
+    const char* title; // window, chart and the button's tooltip
+    const char* readings;
+    const char* mean;
+    const char* band;
+    const char* readingNumber; // the horizontal axis
+    const char* save;
+    const char* print;
+    const char* saveTitle;
+    const char* saveError;  // %1: the file, %2: why
+    const char* printError; // %1: the printer or file
+};
+// The texts of a language; English for a number outside 0 to 2.
+const TrendTexts& trendTexts(int language);
+
 } // namespace zt40

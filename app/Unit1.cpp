@@ -15,6 +15,7 @@
 #include "RegionalSettings.h"
 #include "Shell.h"
 #include "StatisticsLine.h"
+#include "TrendWindow.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -58,6 +59,8 @@ constexpr int ValueFontPixels = 32;
 constexpr int MinimumValueFontPixels = 10;
 // The statistics line sits in the gap between the list and the buttons below it.
 const QRect StatisticsLineGeometry(56, 448, 601, 14);
+// The trend button joins the help and About icons, to their left.
+const QRect TrendButtonGeometry(560, 96, 32, 32);
 const QColor DesignBlue(0, 0, 255);
 const QColor BannerColour(65, 120, 184);
 
@@ -170,6 +173,14 @@ void TMainForm::createControls() {
     Image7 = picture(this, "Image7", ":/images/about.png", 640, 97, 32, 32);
     Image7->setCursor(Qt::PointingHandCursor);
     Image7->installEventFilter(this);
+    trendButton = new QToolButton(this);
+    trendButton->setObjectName("trendButton");
+    trendButton->setGeometry(TrendButtonGeometry);
+    trendButton->setIcon(QIcon(":/images/trend.png"));
+    trendButton->setIconSize(TrendButtonGeometry.size());
+    trendButton->setAutoRaise(true);
+    trendButton->setCursor(Qt::PointingHandCursor);
+    onClick(trendButton, &TMainForm::trendButtonClick);
 
     Label13 = autoLabel(this, "Label13", "Data", 136, 168);
     Label13->setFont(pixelFont(32));
@@ -379,6 +390,10 @@ void TMainForm::ApplyLanguage() {
 
     model_->setColumnCaptions(columnTitles());
     showStatistics();
+    trendButton->setToolTip(fromCp1252(trendTexts(ActiveLanguage).title));
+    if (trendWindow_ != nullptr) {
+        trendWindow_->applyLanguage();
+    }
 
     // The flag is decoration: its error is reported once the texts are all in place.
     std::string flagError;
@@ -554,6 +569,15 @@ void TMainForm::showStatistics() {
         statisticsLine->fontMetrics().elidedText(line, Qt::ElideRight, statisticsLine->width());
     statisticsLine->setText(shown);
     statisticsLine->setToolTip(shown == line ? QString() : line);
+}
+
+void TMainForm::trendButtonClick() {
+    if (trendWindow_ == nullptr) {
+        trendWindow_ = new TrendWindow(*model_, *statistics_, paths_.saveDirectory, this);
+    }
+    trendWindow_->show();
+    trendWindow_->raise();
+    trendWindow_->activateWindow();
 }
 
 bool TMainForm::confirm() {

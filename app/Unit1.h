@@ -37,6 +37,7 @@ class TForm2;
 class TForm3;
 class TForm5;
 class TselectLanguage;
+class TrendWindow;
 
 class TMainForm : public QWidget, public PollSurroundings {
     Q_OBJECT
@@ -67,6 +68,7 @@ public:
     void Image4Click();
     void Image7Click();
     void printMeasurementList();
+    void trendButtonClick();
 
     // PollSurroundings.
     void setFirmwareText(std::string_view text) override;
@@ -94,6 +96,8 @@ public:
     MeasurementListModel& measurementList() { return *model_; }
     JournalKeeper& journalKeeper() { return *keeper_; }
     const MeasurementStatistics& statistics() const { return *statistics_; }
+    // The trend window, made when first opened; nullptr before.
+    TrendWindow* trendWindow() const { return trendWindow_; }
     const PollCycle& pollCycle() const { return poll_; }
 
     // Controls, named as in the window layout.
@@ -123,6 +127,7 @@ public:
     QPushButton* exportB = nullptr;
     // Beyond the designed layout, in space no designed control uses.
     QLabel* statisticsLine = nullptr;
+    QToolButton* trendButton = nullptr;
     QStatusBar* StatusBar = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
@@ -153,6 +158,7 @@ private:
     JournalKeeper* keeper_ = nullptr;
     MeasurementStatistics* statistics_ = nullptr;
     QTimer* statisticsPending_ = nullptr;
+    TrendWindow* trendWindow_ = nullptr;
 
     ProgramPaths paths_;
     QString programDirectory_;

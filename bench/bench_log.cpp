@@ -1,12 +1,19 @@
 // Speed and memory of the measurement log: appending rows with a view attached (against
 // QTreeWidget, the usual Qt list), the journal's cost per appended row, memory per row, the
-// export text, printing to PDF, and the statistics kept for each appended row.
+// export text, printing to PDF, the statistics kept for each appended row, and drawing the
+// trend of the readings.
 #include "Cp1252.h"
 #include "ExportText.h"
 #include "MeasurementJournal.h"
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
 #include "QPainterCanvas.h"
+#ifdef ZT40_BENCH_TREND
+#include "Languages.h"
+#include "TrendWindow.h"
+#include <QChartView>
+#include <QLineSeries>
+#endif
 
 #include <QApplication>
 #include <QPrinter>
@@ -339,6 +346,43 @@ void BM_PrintPdf(benchmark::State& state) {
 }
 BENCHMARK(BM_PrintPdf)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+#ifdef ZT40_BENCH_TREND
+// Drawing the trend of 100,000 readings from scratch: the window made and shown (all points
+// handed to the chart at once) and the chart painted into a picture.
+void BM_TrendDraw(benchmark::State& state) {
+    MeasurementListModel model;
+    fillModel(model, state.range(0));
+    const MeasurementStatistics statistics(model);
+    for (auto _ : state) {
+        TrendWindow trend(model, statistics, QString());
+        trend.show();
+        const QPixmap picture = trend.chartView->grab();
+        benchmark::DoNotOptimize(picture.cacheKey());
+        if (trend.readings->count() != state.range(0)) {
+            state.SkipWithError("not every reading is in the chart");
+        }
+    }
+}
+BENCHMARK(BM_TrendDraw)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// One more reading on a shown trend of that many: added to the chart and painted again.
+void BM_TrendNewReading(benchmark::State& state) {
+    MeasurementListModel model;
+    fillModel(model, state.range(0));
+    const MeasurementStatistics statistics(model);
+    TrendWindow trend(model, statistics, QString());
+    trend.show();
+    const TypicalRow r;
+    for (auto _ : state) {
+        model.appendRow(r.date, r.time, r.mode, r.value, r.comment);
+        trend.refresh();
+        const QPixmap picture = trend.chartView->grab();
+        benchmark::DoNotOptimize(picture.cacheKey());
+    }
+}
+BENCHMARK(BM_TrendNewReading)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -346,6 +390,10 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+#ifdef ZT40_BENCH_TREND
+    FillLanguageTables();
+    copyLanguageToUiText(LanguageEnglish);
+#endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -42,6 +42,15 @@ badge() { # $1 character, $2 output
 badge "?" "$img/help.png"
 badge "i" "$img/about.png"
 
+# Trend badge: the same round badge with a white line running over a few readings.
+convert -size 128x128 xc:none \
+    -fill "$navy" -draw "circle 64,64 64,4" \
+    -fill "$blue" -draw "circle 64,60 64,8" \
+    -fill 'rgba(255,255,255,0.25)' -draw "ellipse 64,36 40,20 0,360" \
+    -stroke white -strokewidth 9 -fill none \
+    -draw "line 24,84 46,58" -draw "line 46,58 64,74" -draw "line 64,74 86,40" -draw "line 86,40 104,52" \
+    -resize 32x32 -strip PNG32:"$img/trend.png"
+
 # Measure glyph: light falls on a glossy surface at an angle and is reflected to a detector.
 convert -size 128x128 xc:none \
     -fill 'rgb(200,205,212)' -stroke "$navy" -strokewidth 4 -draw "rectangle 8,92 120,112" \

@@ -5,10 +5,22 @@
 #include "Cp1252.h"
 #include "MeasurementListModel.h"
 #include "RegionalSettings.h"
+#include "TrendWindow.h"
 
+#include <QAreaSeries>
+#include <QChartView>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +75,19 @@ protected:
 
 const QString Dash = QString(QChar(0x2013));
 
+// Mean and sample standard deviation, two passes.
+std::pair<double, double> meanAndDeviation(const std::vector<double>& v) {
+    double mean = 0;
+    for (const double x : v) {
+        mean += x / static_cast<double>(v.size());
+    }
+    double squares = 0;
+    for (const double x : v) {
+        squares += (x - mean) * (x - mean);
+    }
+    return {mean, std::sqrt(squares / static_cast<double>(v.size() - 1))};
+}
+
 } // namespace
 
 TEST_F(StatisticsAndTrend, TheStatisticsLineFollowsTheReadingsAndTheLanguage) {
@@ -79,18 +104,11 @@ TEST_F(StatisticsAndTrend, TheStatisticsLineFollowsTheReadingsAndTheLanguage) {
     }
     const std::vector<double> v = values();
     ASSERT_EQ(v.size(), 5u);
-    double mean = 0;
-    for (const double x : v) {
-        mean += x / 5;
-    }
-    double squares = 0;
-    for (const double x : v) {
-        squares += (x - mean) * (x - mean);
-    }
+    const auto [mean, deviation] = meanAndDeviation(v);
     const auto [min, max] = std::minmax_element(v.begin(), v.end());
-    EXPECT_EQ(line(), "n: 5    Mean: " + shown(mean) + "    Std. dev.: " +
-                          shown(std::sqrt(squares / 4)) + "    Min: " + shown(*min) +
-                          "    Max: " + shown(*max) + "    Range: " + shown(*max - *min));
+    EXPECT_EQ(line(), "n: 5    Mean: " + shown(mean) + "    Std. dev.: " + shown(deviation) +
+                          "    Min: " + shown(*min) + "    Max: " + shown(*max) +
+                          "    Range: " + shown(*max - *min));
 
     chooseLanguage(1);
     EXPECT_TRUE(line().startsWith("n: 5    Mittelwert: " + shown(mean) + "    Std.-Abw.: "))
@@ -124,4 +142,152 @@ TEST_F(StatisticsAndTrend, ValuesThatAreNoNumberAreCountedApart) {
     EXPECT_TRUE(line().startsWith("n: 1    Mean: " + shown(values().back())))
         << line().toStdString();
     EXPECT_TRUE(line().endsWith("    2 non-numeric values")) << line().toStdString();
+}
+
+TEST_F(StatisticsAndTrend, TheTrendShowsEveryNumericReadingAndFollowsNewOnes) {
+    EXPECT_EQ(form().trendButton->toolTip(), "Trend of the readings");
+    EXPECT_EQ(form().trendWindow(), nullptr);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(measure(form()));
+    }
+    form().trendButton->click();
+    TrendWindow* trend = form().trendWindow();
+    ASSERT_NE(trend, nullptr);
+    EXPECT_TRUE(trend->isVisible());
+    EXPECT_EQ(trend->windowTitle(), "Trend of the readings");
+    std::vector<double> v = values();
+    EXPECT_EQ(trend->readings->points(), (QList<QPointF>{{1, v[0]}, {2, v[1]}, {3, v[2]}}));
+
+    // Live: readings and a text that is no number (a gap at its reading number).
+    ASSERT_TRUE(measure(form()));
+    form().appendMeasurementRow("d", "t", "C", "  13:.5 ");
+    ASSERT_TRUE(measure(form()));
+    QCoreApplication::processEvents();
+    v = values();
+    ASSERT_EQ(trend->readings->count(), 5);
+    EXPECT_EQ(trend->readings->at(3), QPointF(4, v[3]));
+    EXPECT_EQ(trend->readings->at(4), QPointF(6, v[4]));
+
+    // Mean line and the band of one standard deviation, across all readings.
+    const auto [mean, s] = meanAndDeviation(v);
+    EXPECT_EQ(trend->meanLine->count(), 2);
+    EXPECT_NEAR(trend->meanLine->at(0).y(), mean, 1e-9);
+    EXPECT_EQ(trend->meanLine->at(1).x(), 6);
+    EXPECT_NEAR(trend->band->upperSeries()->at(1).y(), mean + s, 1e-9);
+    EXPECT_NEAR(trend->band->lowerSeries()->at(0).y(), mean - s, 1e-9);
+
+    // A deleted row: the readings after it move up one number.
+    form().measurementList().removeRowAt(0);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(trend->readings->count(), 4);
+    EXPECT_EQ(trend->readings->at(0), QPointF(1, v[1]));
+    EXPECT_EQ(trend->readings->at(3), QPointF(5, v[4]));
+
+    // Closed, it draws nothing; opened again, it shows what came meanwhile.
+    trend->close();
+    ASSERT_TRUE(measure(form()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(trend->readings->count(), 4);
+    form().trendButton->click();
+    EXPECT_EQ(form().trendWindow(), trend);
+    EXPECT_EQ(trend->readings->count(), 5);
+
+    // In German, then emptied by Clear Data.
+    chooseLanguage(1);
+    EXPECT_EQ(trend->windowTitle(), "Verlauf der Messwerte");
+    EXPECT_EQ(form().trendButton->toolTip(), "Verlauf der Messwerte");
+    EXPECT_EQ(trend->readings->name(), "Messwerte");
+    form().measurementList().clearRows();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(trend->readings->count(), 0);
+    EXPECT_EQ(trend->meanLine->count(), 0);
+    EXPECT_EQ(trend->band->upperSeries()->count(), 0);
+}
+
+TEST_F(StatisticsAndTrend, TheTrendIsSavedAsAPictureAndPrinted) {
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(measure(form()));
+    }
+    form().trendButton->click();
+    TrendWindow& trend = *form().trendWindow();
+
+    const QString png = dir.path("trend.png");
+    onModal([&](QWidget* window) {
+        EXPECT_EQ(window, trend.saveDialog);
+        window->findChild<QLineEdit*>("fileNameEdit")->setText(png);
+        static_cast<QDialog*>(window)->accept();
+    });
+    trend.saveButton->click();
+    const QImage picture(png);
+    EXPECT_EQ(picture.size(), trend.chartView->size() * trend.chartView->devicePixelRatio());
+    // The line of the readings is drawn in its own colour.
+    bool lineDrawn = false;
+    for (int y = 0; y < picture.height() && !lineDrawn; ++y) {
+        for (int x = 0; x < picture.width() && !lineDrawn; ++x) {
+            lineDrawn = picture.pixelColor(x, y) == trend.readings->pen().color();
+        }
+    }
+    EXPECT_TRUE(lineDrawn);
+
+    // A folder that is not there: told, nothing written.
+    QString message;
+    const QString gone = dir.path("gone/trend.png");
+    onModal([&](QWidget* window) {
+        window->findChild<QLineEdit*>("fileNameEdit")->setText(gone);
+        onModal([&](QWidget* box) {
+            message = static_cast<QMessageBox*>(box)->text();
+            clickButton(box, "OK");
+        });
+        static_cast<QDialog*>(window)->accept();
+    });
+    trend.saveButton->click();
+    EXPECT_TRUE(message.startsWith("The picture could not be saved as \"" + gone + "\": "))
+        << message.toStdString();
+    EXPECT_FALSE(QFile::exists(gone));
+
+    // Printed to a PDF file through the print dialog, and to one that cannot be made.
+    const QString pdf = dir.path("trend.pdf");
+    trend.printer().setOutputFormat(QPrinter::PdfFormat);
+    trend.printer().setOutputFileName(pdf);
+    onModal([](QWidget* window) {
+        EXPECT_NE(qobject_cast<QPrintDialog*>(window), nullptr);
+        static_cast<QDialog*>(window)->accept();
+    });
+    trend.printButton->click();
+    EXPECT_EQ(readFile(pdf).substr(0, 5), "%PDF-");
+}
+
+TEST_F(StatisticsAndTrend, APrintThatFailsIsTold) {
+    ASSERT_TRUE(measure(form()));
+    form().trendButton->click();
+    TrendWindow& trend = *form().trendWindow();
+    trend.printer().setOutputFormat(QPrinter::PdfFormat);
+    trend.printer().setOutputFileName(dir.path("gone/trend.pdf"));
+    QString message;
+    onModal([&](QWidget* window) {
+        onModal([&](QWidget* box) {
+            message = static_cast<QMessageBox*>(box)->text();
+            clickButton(box, "OK");
+        });
+        static_cast<QDialog*>(window)->accept();
+    });
+    trend.printButton->click();
+    EXPECT_EQ(message, "The trend could not be printed on \"" + dir.path("gone/trend.pdf") + "\".");
+}
+
+TEST_F(StatisticsAndTrend, TheLineAndTheTrendButtonTakeSpaceNoDesignedControlUses) {
+    EXPECT_EQ(form().size(), QSize(708, 539));
+    const QWidget* added[] = {form().statisticsLine, form().trendButton};
+    for (const QWidget* widget : form().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!widget->isVisible() || widget == added[0] || widget == added[1]) {
+            continue;
+        }
+        for (const QWidget* mine : added) {
+            EXPECT_FALSE(widget->geometry().intersects(mine->geometry()))
+                << mine->objectName().toStdString() << " overlaps "
+                << widget->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(form().rect().contains(form().statisticsLine->geometry()));
+    EXPECT_TRUE(form().rect().contains(form().trendButton->geometry()));
 }

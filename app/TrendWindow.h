@@ -1,0 +1,82 @@
+// The trend of the readings: every numeric value against its reading number, the mean as a
+// line and the band of one standard deviation either side, following the list as it grows.
+// The chart can be saved as a PNG picture and printed.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QAreaSeries;
+class QChart;
+class QChartView;
+class QFileDialog;
+class QLineSeries;
+class QPrintDialog;
+class QPrinter;
+class QPushButton;
+class QTimer;
+class QValueAxis;
+
+namespace zt40 {
+
+class MeasurementListModel;
+class MeasurementStatistics;
+
+class TrendWindow : public QWidget {
+    Q_OBJECT
+public:
+    TrendWindow(const MeasurementListModel& list, const MeasurementStatistics& statistics,
+                QString saveDirectory, QWidget* parent = nullptr);
+    ~TrendWindow() override;
+
+    // Texts of the active language.
+    void applyLanguage();
+    // Brings the chart up to date at once; otherwise changes of the list are gathered and
+    // drawn together at the next turn of the event loop, and only while the window is shown.
+    void refresh();
+
+    // Saves the chart as a PNG picture; "" or the reason it failed.
+    QString savePicture(const QString& path);
+    // Draws the chart onto a printer page; "" or the reason it failed.
+    QString printOn(QPrinter& printer);
+
+    void saveClick();
+    void printClick();
+    QPrinter& printer();
+
+    QChartView* chartView = nullptr;
+    QChart* chart = nullptr;
+    QLineSeries* readings = nullptr;
+    QLineSeries* meanLine = nullptr;
+    QAreaSeries* band = nullptr;
+    QValueAxis* axisX = nullptr;
+    QValueAxis* axisY = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* printButton = nullptr;
+    QFileDialog* saveDialog = nullptr;
+    QPrintDialog* printDialog = nullptr; // made with the printer at the first print
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void rowsAppended(int first, int last);
+    void listChanged();
+    void schedule();
+    void updateSummary();
+    void showError(const QString& text);
+
+    const MeasurementListModel& list_;
+    const MeasurementStatistics& statistics_;
+    QString saveDirectory_;
+    QTimer* pending_ = nullptr;
+    // Rows from here on are not in the chart yet; -1 when it is up to date. A change other
+    // than rows appended at the end redraws everything.
+    int firstNew_ = -1;
+    bool redrawAll_ = true;
+    std::unique_ptr<QPrinter> printer_;
+};
+
+} // namespace zt40
