@@ -59,6 +59,8 @@ TrendWindow::TrendWindow(const MeasurementListModel& list, const MeasurementStat
     : QWidget(parent, Qt::Window), list_(list), statistics_(statistics),
       saveDirectory_(std::move(saveDirectory)) {
     setObjectName("TrendWindow");
+    // The program ends with its main window, whether the trend is open or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(760, 480);
 
     chart = new QChart;

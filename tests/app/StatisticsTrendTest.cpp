@@ -20,6 +20,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -290,4 +291,13 @@ TEST_F(StatisticsAndTrend, TheLineAndTheTrendButtonTakeSpaceNoDesignedControlUse
     }
     EXPECT_TRUE(form().rect().contains(form().statisticsLine->geometry()));
     EXPECT_TRUE(form().rect().contains(form().trendButton->geometry()));
+}
+
+TEST_F(StatisticsAndTrend, ClosingTheMainWindowEndsTheProgramWithTheTrendOpen) {
+    form().trendButton->click();
+    ASSERT_TRUE(form().trendWindow()->isVisible());
+    // The program's message loop ends by itself when the main window closes; 2 if it does not.
+    QTimer::singleShot(0, &form(), [this] { form().close(); });
+    QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(2); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
 }
