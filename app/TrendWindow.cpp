@@ -31,6 +31,11 @@ namespace {
 
 // Above this many points the markers would hide the line and cost much to draw.
 constexpr int MaxPointsWithMarkers = 200;
+// Above this many readings the chart gets, for each of this many slices of the reading
+// numbers, the lowest and the highest reading of the slice: the same picture at a few pixels
+// per slice, drawn in a fraction of the time.
+constexpr int MaxPointsDrawn = 4000;
+constexpr int Slices = MaxPointsDrawn / 2;
 
 const QColor ReadingsColour(22, 52, 96);
 const QColor MeanColour(200, 90, 20);
@@ -47,6 +52,28 @@ QList<QPointF> points(const MeasurementListModel& list, int first, int last) {
     for (int row = first; row <= last; ++row) {
         if (const auto number = parseValueText(list.text(row, ColValue))) {
             out.append(QPointF(row + 1, number->value));
+        }
+    }
+    return out;
+}
+
+// The lowest and highest point of each slice, in the order of their reading numbers.
+QList<QPointF> slicedExtremes(const QList<QPointF>& all) {
+    QList<QPointF> out;
+    out.reserve(2 * Slices);
+    const qsizetype n = all.size();
+    for (int slice = 0; slice < Slices; ++slice) {
+        const qsizetype begin = n * slice / Slices;
+        const qsizetype end = n * (slice + 1) / Slices;
+        if (begin == end) {
+            continue;
+        }
+        const auto [low, high] =
+            std::minmax_element(all.begin() + begin, all.begin() + end,
+                                [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+        out.append(low->x() <= high->x() ? *low : *high);
+        if (low != high) {
+            out.append(low->x() <= high->x() ? *high : *low);
         }
     }
     return out;
@@ -194,9 +221,16 @@ void TrendWindow::showEvent(QShowEvent* event) {
 void TrendWindow::refresh() {
     pending_->stop();
     if (redrawAll_) {
-        readings->replace(points(list_, 0, list_.count() - 1));
+        all_ = points(list_, 0, list_.count() - 1);
     } else if (firstNew_ >= 0) {
-        readings->append(points(list_, firstNew_, list_.count() - 1));
+        all_.append(points(list_, firstNew_, list_.count() - 1));
+    }
+    if (all_.size() > MaxPointsDrawn) {
+        readings->replace(slicedExtremes(all_));
+    } else if (redrawAll_ || readings->count() > all_.size()) {
+        readings->replace(all_);
+    } else if (readings->count() < all_.size()) {
+        readings->append(all_.mid(readings->count()));
     }
     redrawAll_ = false;
     firstNew_ = -1;
@@ -205,7 +239,7 @@ void TrendWindow::refresh() {
 
 void TrendWindow::updateSummary() {
     const RunningStatistics& v = statistics_.values();
-    readings->setPointsVisible(readings->count() <= MaxPointsWithMarkers);
+    readings->setPointsVisible(all_.size() <= MaxPointsWithMarkers);
 
     const double firstX = 1;
     const double lastX = std::max(list_.count(), 2);

@@ -3,6 +3,8 @@
 // The chart can be saved as a PNG picture and printed.
 #pragma once
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
@@ -42,6 +44,10 @@ public:
     // Draws the chart onto a printer page; "" or the reason it failed.
     QString printOn(QPrinter& printer);
 
+    // Numeric readings in the chart. Of a long list the chart draws only the lowest and the
+    // highest of each slice of reading numbers, so the series may hold fewer points.
+    qsizetype readingCount() const { return all_.size(); }
+
     void saveClick();
     void printClick();
     QPrinter& printer();
@@ -76,6 +82,7 @@ private:
     // than rows appended at the end redraws everything.
     int firstNew_ = -1;
     bool redrawAll_ = true;
+    QList<QPointF> all_; // every numeric reading: reading number, value
     std::unique_ptr<QPrinter> printer_;
 };
 

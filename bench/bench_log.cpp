@@ -358,7 +358,7 @@ void BM_TrendDraw(benchmark::State& state) {
         trend.show();
         const QPixmap picture = trend.chartView->grab();
         benchmark::DoNotOptimize(picture.cacheKey());
-        if (trend.readings->count() != state.range(0)) {
+        if (trend.readingCount() != state.range(0)) {
             state.SkipWithError("not every reading is in the chart");
         }
     }

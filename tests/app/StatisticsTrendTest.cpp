@@ -4,6 +4,7 @@
 
 #include "Cp1252.h"
 #include "MeasurementListModel.h"
+#include "MeasurementStatistics.h"
 #include "RegionalSettings.h"
 #include "TrendWindow.h"
 
@@ -300,4 +301,36 @@ TEST_F(StatisticsAndTrend, ClosingTheMainWindowEndsTheProgramWithTheTrendOpen) {
     QTimer::singleShot(0, &form(), [this] { form().close(); });
     QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(2); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
+}
+
+TEST_F(StatisticsAndTrend, AlongTrendDrawsTheLowestAndHighestOfEachSlice) {
+    // A list of its own: the main window's journals every row, which takes its time.
+    MeasurementListModel list;
+    const MeasurementStatistics statistics(list);
+    TrendWindow trend(list, statistics, dir.root());
+    for (int i = 0; i < 10000; ++i) {
+        list.appendRow("d", "t", "C", std::to_string(i % 97) + ",5", "");
+    }
+    list.appendRow("d", "t", "C", "150,0", "");
+    trend.show();
+    EXPECT_EQ(trend.readingCount(), 10001);
+    const QList<QPointF> drawn = trend.readings->points();
+    EXPECT_LE(drawn.size(), 4000);
+    EXPECT_GE(drawn.size(), 2000);
+    double low = drawn[0].y(), high = drawn[0].y();
+    for (qsizetype k = 1; k < drawn.size(); ++k) {
+        EXPECT_LT(drawn[k - 1].x(), drawn[k].x()) << k;
+        low = std::min(low, drawn[k].y());
+        high = std::max(high, drawn[k].y());
+    }
+    EXPECT_EQ(low, 0.5);
+    EXPECT_EQ(high, 150.0);
+    EXPECT_EQ(drawn.back(), QPointF(10001, 150.0));
+
+    // Back to a short list: every reading again.
+    list.clearRows();
+    list.appendRow("d", "t", "C", "7,5", "");
+    list.appendRow("d", "t", "C", "8,5", "");
+    trend.refresh();
+    EXPECT_EQ(trend.readings->points(), (QList<QPointF>{{1, 7.5}, {2, 8.5}}));
 }
