@@ -8,6 +8,8 @@
 namespace zt40 {
 
 void showHandlerError(const char* message) {
+    // Also for whoever started the program from a terminal or a script.
+    qWarning("zt40: %s", message);
     QMessageBox box(QMessageBox::Critical, QString::fromLatin1(ApplicationTitle),
                     QString::fromUtf8(message), QMessageBox::Ok);
     box.setObjectName("ErrorMessageBox");

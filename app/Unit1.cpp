@@ -359,6 +359,8 @@ void TMainForm::ReadLanguageSetting() {
 }
 
 void TMainForm::WriteLanguageSetting() {
+    // Installed, the settings live in a folder of the user's that may not exist yet.
+    QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
     const ProfileFile settings(settingsFile_.toStdString());
     settings.WriteInteger("Config", "Language", ActiveLanguage);
 }

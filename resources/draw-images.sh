@@ -94,7 +94,14 @@ convert -size 256x256 xc:none \
     -gravity NorthWest -fill white -draw "circle 92,180 92,156" -draw "circle 164,180 164,156" \
     -fill "$navy" -draw "circle 92,180 92,166" \
     -fill 'rgb(255,210,60)' -draw "circle 164,180 164,166" \
-    -resize 64x64 -strip PNG32:"$img/zt40.png"
+    -strip PNG32:"$tmp/zt40-256.png"
+convert "$tmp/zt40-256.png" -resize 64x64 -strip PNG32:"$img/zt40.png"
+# The same icon in the desktop's icon theme, one picture per size (installed by packaging/).
+for size in 16 24 32 48 64 128 256; do
+    mkdir -p "../packaging/icons/${size}x${size}"
+    convert "$tmp/zt40-256.png" -resize "${size}x${size}" -strip \
+        PNG32:"../packaging/icons/${size}x${size}/zt40.png"
+done
 
 # Flag icons, each with a 32 x 32 and a 16 x 16 image.
 flag_uk() { # $1 size, $2 output

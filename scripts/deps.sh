@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
-# Usage: scripts/deps.sh [run|test]   (test adds what the test run needs)
+# Usage: scripts/deps.sh [run|package|test]
+#   (package adds what making the Debian package needs, test what the test run needs)
 set -euo pipefail
 
 packages=(cmake ninja-build g++ ccache pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev
           qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n fonts-liberation fp-utils zlib1g-dev)
+if [ "${1:-}" = package ]; then
+    packages+=(dpkg-dev file)
+fi
 if [ "${1:-}" = test ]; then
     packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev xvfb xauth
                g++-mingw-w64-x86-64-posix wine64

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test through ctest:
-# the normal build, the AddressSanitizer + UndefinedBehaviorSanitizer build, a bounded run of
-# every fuzz target, and the Windows build under Wine.
+# the normal build (and its Debian package, installed and removed again), the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, a bounded run of every fuzz target, and
+# the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,8 @@ export QT_QPA_PLATFORM=offscreen
 cmake --preset default >/dev/null
 cmake --build --preset default
 ctest --preset default -j2 --no-tests=error
+# The Debian package from the same build: validated, installed, run by a user, removed.
+scripts/test-package.sh build
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder and checks it as a lab would use it:
+# desktop entry and metainfo valid, lintian without errors, installed with apt, the installed
+# program started by an unprivileged user with the simulated instrument (offscreen), writing
+# only into that user's folders, then removed without leaving a file behind.
+# Needs root (or sudo) for apt and for the test user. Usage: scripts/test-package.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+build=$(cd "${1:-build}" && pwd)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo -n"
+fail() { echo "test-package: FAILED: $*" >&2; exit 1; }
+
+desktop-file-validate packaging/zt40.desktop
+appstreamcli validate --no-net packaging/*.metainfo.xml
+
+(cd "$build" && rm -f zt40_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/zt40_*.deb)
+lint=0
+lintian --fail-on error "$deb" >"$build/lintian.log" 2>&1 || lint=$?
+grep -v "running with root privileges" "$build/lintian.log" || true
+[ "$lint" -eq 0 ] || fail "lintian reports errors"
+
+# One package test at a time on this machine: they install and remove the same package.
+exec 9>/tmp/zt40-package-test.lock
+flock 9
+
+user=zt40-package-test
+work=$(mktemp -d)
+chmod 755 "$work"
+cleanup() {
+    $sudo apt-get remove --purge -y -qq zt40 >/dev/null 2>&1 || true
+    $sudo userdel -r "$user" >/dev/null 2>&1 || true
+    $sudo rm -rf "$work"
+}
+trap cleanup EXIT
+
+apt_get() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 "$@"; }
+apt_get install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 \
+    || { cat "$work/apt.log"; fail "the package does not install"; }
+command -v zt40 >/dev/null || fail "zt40 is not on the PATH after installing"
+dpkg -L zt40 >"$work/files"
+
+# A fresh unprivileged user with an empty home.
+$sudo userdel -r "$user" >/dev/null 2>&1 || true
+$sudo useradd --create-home --shell /bin/sh "$user"
+home=$(getent passwd "$user" | cut -d: -f6)
+runtime="$work/runtime"
+start="$work/start" # a folder of the user's that is not the program directory
+$sudo install -d -o "$user" -m 700 "$runtime"
+$sudo install -d -o "$user" -m 755 "$start"
+touch "$work/stamp"
+sleep 1
+
+status=0
+(cd "$start" && $sudo runuser -u "$user" -- env -i HOME="$home" USER="$user" PATH=/usr/bin:/bin \
+     XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen ZT40_SIMULATOR=1 \
+     timeout -s TERM 4 zt40 >"$work/out.log" 2>&1) || status=$?
+cat "$work/out.log"
+# 124: still running when its time was up, as it should be; anything else is a crash or an exit.
+[ "$status" -eq 124 ] || fail "the installed program ended with status $status"
+# Errors shown in a message box are also written to stderr.
+! grep -q '^zt40: ' "$work/out.log" || fail "the installed program showed an error"
+
+# Nothing written outside the user's home and runtime folder.
+written=$($sudo find / \( -path /proc -o -path /sys -o -path /dev -o -path "$home" -o -path "$runtime" \) \
+              -prune -o -user "$user" -newer "$work/stamp" -print 2>/dev/null || true)
+[ -z "$written" ] || fail "the program wrote outside the user's folders: $written"
+
+apt_get remove --purge -y -qq zt40 >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "removal"; }
+left=""
+while IFS= read -r path; do
+    # Folders shared with other packages stay; everything of our own must go.
+    if [ -f "$path" ] || [ -L "$path" ] || { [ -d "$path" ] && [[ "$path" == */zt40 || "$path" == */zt40/* ]]; }; then
+        left+="$path "
+    fi
+done <"$work/files"
+[ -z "$left" ] || fail "files left after removal: $left"
+echo "test-package: $(basename "$deb") built, validated, installed, run by $user and removed cleanly"
