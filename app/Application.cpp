@@ -1,9 +1,13 @@
 #include "Application.h"
 
+#include "Languages.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace zt40 {
 
@@ -35,6 +39,29 @@ QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result
     return {};
 }
 
+bool useQtTranslations(int language) {
+    static QTranslator* active = nullptr;
+    if (active != nullptr) {
+        QCoreApplication::removeTranslator(active);
+        delete active;
+        active = nullptr;
+    }
+    const char* name = language == LanguageGerman   ? "qtbase_de"
+                       : language == LanguageFrench ? "qtbase_fr"
+                                                    : nullptr;
+    if (name == nullptr)
+        return false;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLatin1String(name),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    active = translator;
+    return true;
+}
+
 bool runHandler(const std::function<void()>& handler) {
     try {
         handler();
@@ -49,7 +76,9 @@ bool runHandler(const std::function<void()>& handler) {
 
 Zt40Application::Zt40Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("zt40");
-    setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    // The desktop shows the program as "MIRELANTA ZT 40" through its desktop entry zt40.desktop
+    // (window class zt40). No display name: the window system would append it to every title.
+    setDesktopFileName(QStringLiteral("zt40"));
     // The windows ask for the Windows fonts; where those are missing, their metric twins.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),

@@ -22,6 +22,11 @@ void showHandlerError(const char* message);
 // werden. <reason>" when the file could not be created, a matching text when writing failed.
 QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result);
 
+// Loads Qt's own translations (message box buttons, file and print dialogs) for a language
+// number; English, or a language whose translation file is missing, leaves Qt in English.
+// Returns whether a translation is in use.
+bool useQtTranslations(int language);
+
 // Runs one handler; an error it raises goes to the message box and stops only that handler.
 // Returns whether the handler ran to its end.
 bool runHandler(const std::function<void()>& handler);

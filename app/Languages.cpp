@@ -196,4 +196,37 @@ const TrendTexts& trendTexts(int language) {
     return ofLanguage(language, english, german, french);
 }
 
+std::string helpWindowText(int language, HelpText which) {
+    struct Texts {
+        const char* back;
+        const char* forward;
+        const char* contents;
+        const char* pagesMissing;
+    };
+    static constexpr Texts english{"Back", "Forward", "Contents",
+                                   "The help pages could not be found in:"};
+    static constexpr Texts german{"Zur\xFC"
+                                  "ck",
+                                  "Vor", "Inhalt", "Die Hilfeseiten wurden nicht gefunden in:"};
+    static constexpr Texts french{"Pr\xE9"
+                                  "c\xE9"
+                                  "dent",
+                                  "Suivant", "Sommaire",
+                                  "Les pages d'aide sont introuvables dans :"};
+    const Texts& texts = language == LanguageGerman   ? german
+                         : language == LanguageFrench ? french
+                                                      : english;
+    switch (which) {
+    case HelpText::Back:
+        return texts.back;
+    case HelpText::Forward:
+        return texts.forward;
+    case HelpText::Contents:
+        return texts.contents;
+    case HelpText::PagesMissing:
+        return texts.pagesMissing;
+    }
+    return {};
+}
+
 } // namespace zt40

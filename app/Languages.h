@@ -100,4 +100,9 @@ struct TrendTexts {
 // The texts of a language; English for a number outside 0 to 2.
 const TrendTexts& trendTexts(int language);
 
+// Our own texts of the help window, and the message when its pages are missing (followed by
+// the folder looked in).
+enum class HelpText { Back, Forward, Contents, PagesMissing };
+std::string helpWindowText(int language, HelpText which);
+
 } // namespace zt40

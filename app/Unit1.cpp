@@ -4,6 +4,7 @@
 #include "AtomicFile.h"
 #include "Controls.h"
 #include "Cp1252.h"
+#include "HelpWindow.h"
 #include "JournalKeeper.h"
 #include "JournalTexts.h"
 #include "Languages.h"
@@ -324,6 +325,7 @@ void TMainForm::FormCreate() {
     exportLines_.clear();
 
     ReadLanguageSetting();
+    useQtTranslations(ActiveLanguage);
     FillLanguageTables();
     // A flag picture that cannot be loaded is reported, but must not keep the instrument
     // switched off until the next start.
@@ -416,6 +418,7 @@ void TMainForm::ApplyLanguage() {
 
 void TMainForm::langButtonClick() {
     const int result = selectLanguage_->exec();
+    useQtTranslations(ActiveLanguage);
     if (result != 0) {
         WriteLanguageSetting();
     }
@@ -424,7 +427,23 @@ void TMainForm::langButtonClick() {
 
 void TMainForm::Image4Click() {
     const QString path = paths_.dataDirectory + QString::fromLatin1(helpFileName(ActiveLanguage));
-    platform::openDocument(toCp1252(path));
+    // The .chm file where the desktop has a program for it; our own window with the same
+    // pages otherwise, so that the help never fails silently.
+    if (platform::desktopOpens(toCp1252(path)) && platform::openDocument(toCp1252(path))) {
+        return;
+    }
+    if (helpWindow_ == nullptr) {
+        helpWindow_ = new HelpWindow(this);
+    }
+    if (!helpWindow_->showHelp(paths_.dataDirectory, ActiveLanguage)) {
+        QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
+                        fromCp1252(helpWindowText(ActiveLanguage, HelpText::PagesMissing)) +
+                            QLatin1Char('\n') +
+                            QDir::toNativeSeparators(paths_.dataDirectory + QStringLiteral("help")),
+                        QMessageBox::Ok, this);
+        box.setObjectName("HelpMissingBox");
+        box.exec();
+    }
 }
 
 void TMainForm::Image7Click() {

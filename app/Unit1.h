@@ -32,6 +32,7 @@ namespace zt40 {
 
 class JournalKeeper;
 class MeasurementListModel;
+class HelpWindow;
 class MeasurementStatistics;
 class TForm2;
 class TForm3;
@@ -91,6 +92,7 @@ public:
     void Close() override;
 
     const QString& programDirectory() const { return programDirectory_; }
+    HelpWindow* helpWindow() const { return helpWindow_; }
     const QString& settingsFilePath() const { return settingsFile_; }
     const ExportLineList& exportLines() const { return exportLines_; }
     MeasurementListModel& measurementList() { return *model_; }
@@ -167,6 +169,7 @@ private:
     QString lastSaveFile_;
     std::unique_ptr<QPrinter> printer_;
     QClipboard* clipboard_ = nullptr;
+    HelpWindow* helpWindow_ = nullptr; // made at the first help without a .chm program
     bool commentEditOpen_ = false;
     bool destroyed_ = false;
     bool closedCleanly_ = false;

@@ -1,9 +1,11 @@
 // The desktop's handlers through Qt: xdg-open behind QDesktopServices on Linux desktops.
 #include "Cp1252.h"
+#include "DesktopApplications.h"
 #include "Shell.h"
 #include "Spreadsheet.h"
 
 #include <QDesktopServices>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -40,12 +42,31 @@ bool openDocument(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(fromCp1252(path)));
 }
 
+bool desktopOpens(const std::string& path) {
+    const QMimeType type =
+        QMimeDatabase().mimeTypeForFile(fromCp1252(path), QMimeDatabase::MatchExtension);
+    return !defaultApplicationFor(type.name()).isEmpty();
+}
+
+std::optional<SpreadsheetCommand> defaultSpreadsheet() {
+    for (const char* type : {"application/vnd.oasis.opendocument.spreadsheet",
+                             "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+                             "application/vnd.ms-excel"}) {
+        const QString entry = defaultApplicationFor(QString::fromLatin1(type));
+        if (!entry.isEmpty())
+            return commandOfDesktopEntry(entry);
+    }
+    return std::nullopt;
+}
+
 bool openUrl(const std::string& url) {
     return QDesktopServices::openUrl(QUrl(fromCp1252(url), QUrl::TolerantMode));
 }
 
 bool startSpreadsheet() {
-    const std::optional<SpreadsheetCommand> command = findSpreadsheet();
+    std::optional<SpreadsheetCommand> command = defaultSpreadsheet();
+    if (!command)
+        command = findSpreadsheet();
     if (!command)
         return false;
     return QProcess::startDetached(command->program, command->arguments);

@@ -20,6 +20,11 @@ bool openDocument(const std::string& path) {
     return shellOpen(path.c_str());
 }
 
+// Windows opens .chm files with its own help viewer.
+bool desktopOpens(const std::string& /*path*/) {
+    return true;
+}
+
 bool openUrl(const std::string& url) {
     return shellOpen(url.c_str());
 }

@@ -16,4 +16,8 @@ struct SpreadsheetCommand {
 // order LibreOffice Calc, its stand-alone starters, Gnumeric; nullopt when none is there.
 std::optional<SpreadsheetCommand> findSpreadsheet(const QStringList& folders = {});
 
+// The desktop's default program for spreadsheets (OpenDocument, then Excel files), from its
+// MIME associations; nullopt when it names none that is installed.
+std::optional<SpreadsheetCommand> defaultSpreadsheet();
+
 } // namespace zt40::platform

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPushButton>
 #include <QTest>
@@ -73,6 +74,38 @@ ProgramDirectory::ProgramDirectory() : previous_(QDir::currentPath()) {
 
 ProgramDirectory::~ProgramDirectory() {
     QDir::setCurrent(previous_);
+}
+
+void ScopedEnvironment::set(const char* name, const QString& value) {
+    saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    qputenv(name, value.toLocal8Bit());
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+        if (it->wasSet) {
+            qputenv(it->name, it->value);
+        } else {
+            qunsetenv(it->name);
+        }
+    }
+}
+
+TestDesktop::TestDesktop() {
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
+        QDir(root_.path()).mkpath(name);
+        env_.set(name, root_.filePath(name));
+    }
+    QFile::link("/usr/share/mime", root_.filePath("XDG_DATA_DIRS/mime"));
+}
+
+void TestDesktop::addChmProgram() {
+    QDir(path("XDG_DATA_HOME")).mkpath("applications");
+    writeFile(path("XDG_DATA_HOME") + "/applications/chmviewer.desktop",
+              "[Desktop Entry]\nType=Application\nName=CHM\nExec=sh %f\n");
+    writeFile(path("XDG_CONFIG_HOME") + "/mimeapps.list",
+              "[Default Applications]\napplication/vnd.ms-htmlhelp=chmviewer.desktop\n");
 }
 
 void useSimulator(bool attached) {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zt40::test {
 
@@ -39,6 +40,38 @@ public:
 private:
     QTemporaryDir dir_;
     QString previous_;
+};
+
+// Sets environment variables for one test and puts the old values back afterwards.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment();
+    void set(const char* name, const QString& value);
+
+private:
+    struct Saved {
+        const char* name;
+        bool wasSet;
+        QByteArray value;
+    };
+    std::vector<Saved> saved_;
+};
+
+// A desktop of the test's own (its XDG folders), whose MIME associations name no program
+// until one is added. The system's MIME database stays, to tell file kinds by name.
+class TestDesktop {
+public:
+    TestDesktop();
+    QString path(const char* folder) const { return root_.filePath(folder); }
+    // A program for .chm files, the desktop's default for them.
+    void addChmProgram();
+
+private:
+    QTemporaryDir root_;
+    ScopedEnvironment env_;
 };
 
 // The simulated instrument plugged in (scenario "manual": readings only on measure commands)

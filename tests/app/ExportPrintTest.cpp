@@ -274,6 +274,8 @@ public slots:
 } // namespace
 
 TEST_F(ExportAndPrint, TheHelpIconOpensTheHelpFileOfTheLanguage) {
+    TestDesktop desktop;
+    desktop.addChmProgram();
     DocumentCatcher catcher;
     QDesktopServices::setUrlHandler("file", &catcher, "open");
     form().Image4Click();

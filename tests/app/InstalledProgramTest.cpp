@@ -20,31 +20,6 @@ using namespace zt40::test;
 
 namespace {
 
-// Sets environment variables for one test and puts the old values back afterwards.
-class Environment {
-public:
-    void set(const char* name, const QString& value) {
-        saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~Environment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->wasSet)
-                qputenv(it->name, it->value);
-            else
-                qunsetenv(it->name);
-        }
-    }
-
-private:
-    struct Saved {
-        const char* name;
-        bool wasSet;
-        QByteArray value;
-    };
-    std::vector<Saved> saved_;
-};
-
 // Starts the program; an error box coming up on the way is a failure, and is closed.
 std::unique_ptr<Program> startWithoutErrorBox() {
     QTimer guard;
@@ -99,7 +74,7 @@ protected:
         return installation.filePath(QStringLiteral("share/zt40/") + name);
     }
     // Makes `home` the user's home for the rest of the test.
-    void logIn(Environment& env, const QTemporaryDir& home) {
+    void logIn(ScopedEnvironment& env, const QTemporaryDir& home) {
         env.set("HOME", home.path());
         env.set("XDG_CONFIG_HOME", home.filePath(".config"));
         env.set("XDG_DATA_HOME", home.filePath(".local/share"));
@@ -115,7 +90,7 @@ TEST_F(InstalledProgram, EachUserKeepsTheirOwnLanguageAndTheDataComeFromTheInsta
     QTemporaryDir first;
     QTemporaryDir second;
     {
-        Environment env;
+        ScopedEnvironment env;
         logIn(env, first);
         QDir(first.path()).mkpath(".config/zt40");
         writeFile(first.filePath(".config/zt40/zt40.ini"), "[Config]\r\nLanguage=1\r\n");
@@ -135,7 +110,7 @@ TEST_F(InstalledProgram, EachUserKeepsTheirOwnLanguageAndTheDataComeFromTheInsta
                                   QString::fromStdString(helpFileName(ActiveLanguage))));
     }
     {
-        Environment env;
+        ScopedEnvironment env;
         logIn(env, second);
         auto program = startWithoutErrorBox();
         TMainForm& form = *program->MainForm;

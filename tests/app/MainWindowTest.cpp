@@ -5,11 +5,11 @@
 #include "Application.h"
 
 #include "DriverStandIn.h"
-#include "StandInJournal.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
 #include "RegionalSettings.h"
 #include "SimulatedInstrument.h"
+#include "StandInJournal.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -103,7 +103,8 @@ TEST_F(MainWindow, CaptionAndProgramDirectory) {
     // Two blanks before the parenthesis: the design caption ends with one.
     EXPECT_EQ(program->MainForm->windowTitle(), "DORVANEX II ZT 40  (USB)");
     EXPECT_EQ(program->MainForm->programDirectory(), QDir::currentPath() + "/");
-    EXPECT_EQ(QApplication::applicationDisplayName(), "MIRELANTA ZT 40");
+    // The desktop shows "MIRELANTA ZT 40" from the program's desktop entry.
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "zt40");
 }
 
 TEST_F(MainWindow, WithoutInstrumentItWaitsAndFindsItLaterWithoutRestart) {

@@ -1,5 +1,6 @@
 // Links, documents and the spreadsheet program handed to the desktop.
 #include "Shell.h"
+#include "DesktopApplications.h"
 #include "Spreadsheet.h"
 
 #include <QDesktopServices>
@@ -119,7 +120,125 @@ private:
     std::string saved_;
 };
 
+// The XDG folders of a desktop of the test's own: user configuration, user data, system data.
+class XdgFolders {
+public:
+    XdgFolders() {
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                 "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"}) {
+            saved_.emplace_back(name, qgetenv(name));
+            QDir(root_.path()).mkpath(QString(name) + "/applications");
+            qputenv(name, root_.filePath(name).toLocal8Bit());
+        }
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        // The system's MIME database stays, to tell the kind of a file by its name.
+        QFile::link("/usr/share/mime", root_.filePath("XDG_DATA_DIRS/mime"));
+    }
+    ~XdgFolders() {
+        for (const auto& [name, value] : saved_) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+    void write(const QString& file, const QString& text) {
+        QFile out(root_.filePath(file));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly)) << file.toStdString();
+        out.write(text.toUtf8());
+    }
+    QString path(const QString& file) const { return root_.filePath(file); }
+
+private:
+    QTemporaryDir root_;
+    std::vector<std::pair<const char*, QByteArray>> saved_;
+};
+
+TEST(DesktopDefaults, TheUsersChoiceComesFirstAndOnlyInstalledProgramsCount) {
+    FakePrograms bin;
+    bin.add("calc");
+    bin.add("gnum");
+    XdgFolders xdg;
+    const QString ods = "application/vnd.oasis.opendocument.spreadsheet";
+    const QString apps = "XDG_DATA_DIRS/applications/";
+    xdg.write(apps + "calc.desktop",
+              "[Desktop Entry]\nName=Calc\nExec=" + bin.path() + "/calc --calc %U\n");
+    xdg.write(apps + "gnum.desktop", "[Desktop Entry]\nExec=\"" + bin.path() + "/gnum\" %F\n");
+    xdg.write(apps + "hidden.desktop",
+              "[Desktop Entry]\nExec=" + bin.path() + "/calc\nHidden=true\n");
+    xdg.write(apps + "gone.desktop", "[Desktop Entry]\nExec=/nonexistent/program\n");
+    xdg.write(apps + "mimeinfo.cache", "[MIME Cache]\n" + ods + "=gone.desktop;gnum.desktop;\n");
+    EXPECT_FALSE(desktopOpens("/opt/zt40/hilfe.chm"));
+
+    struct Step {
+        const char* what;
+        const char* file;
+        QString content;
+        const char* desktop;
+        const char* expected;
+    } steps[] = {
+        {"the desktop entries' cache", nullptr, {}, nullptr, "gnum.desktop"},
+        {"the system's default, a missing entry skipped",
+         "XDG_DATA_DIRS/applications/mimeapps.list",
+         "[Default Applications]\n" + ods + "=missing.desktop;calc.desktop\n", nullptr,
+         "calc.desktop"},
+        {"the user's default, a hidden entry skipped", "XDG_CONFIG_HOME/mimeapps.list",
+         "[Added Associations]\n" + ods + "=calc.desktop\n[Default Applications]\n" + ods +
+             "=hidden.desktop;gnum.desktop\n",
+         nullptr, "gnum.desktop"},
+        {"the desktop's own list", "XDG_CONFIG_HOME/test-mimeapps.list",
+         "[Default Applications]\n" + ods + "=calc.desktop\n", "X-Other:Test", "calc.desktop"},
+    };
+    for (const Step& step : steps) {
+        if (step.file != nullptr)
+            xdg.write(step.file, step.content);
+        if (step.desktop != nullptr)
+            qputenv("XDG_CURRENT_DESKTOP", step.desktop);
+        EXPECT_EQ(defaultApplicationFor(ods), xdg.path(apps + step.expected)) << step.what;
+    }
+
+    const auto calc = commandOfDesktopEntry(xdg.path(apps + "calc.desktop"));
+    ASSERT_TRUE(calc.has_value());
+    EXPECT_EQ(calc->program, bin.path() + "/calc");
+    EXPECT_EQ(calc->arguments, QStringList{"--calc"}); // without the field code
+    EXPECT_FALSE(commandOfDesktopEntry(xdg.path(apps + "gone.desktop")).has_value());
+
+    xdg.write("XDG_DATA_HOME/applications/mimeapps.list",
+              "[Default Applications]\napplication/vnd.ms-htmlhelp=gnum.desktop\n");
+    EXPECT_TRUE(desktopOpens("/opt/zt40/hilfe.chm"));
+}
+
+// Waits for a stand-in program's mark and returns its arguments.
+QByteArray argumentsOf(const FakePrograms& bin, const QString& program) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(bin.marker(program)) && waited.elapsed() < 10000)
+        QThread::msleep(20);
+    QFile mark(bin.marker(program));
+    if (!mark.open(QIODevice::ReadOnly))
+        return "(did not run)";
+    return mark.readAll().trimmed();
+}
+
+TEST(Spreadsheet, TheDesktopsDefaultComesBeforeThePath) {
+    FakePrograms bin;
+    bin.add("libreoffice");
+    bin.add("mycalc");
+    XdgFolders xdg;
+    xdg.write("XDG_DATA_HOME/applications/mycalc.desktop",
+              "[Desktop Entry]\nExec=mycalc --from-desktop %F\n");
+    xdg.write("XDG_CONFIG_HOME/mimeapps.list",
+              "[Default Applications]\napplication/vnd.ms-excel=mycalc.desktop\n");
+    {
+        PathOverride path(bin.path());
+        ASSERT_TRUE(startSpreadsheet());
+    }
+    EXPECT_EQ(argumentsOf(bin, "mycalc"), "--from-desktop");
+    EXPECT_FALSE(QFile::exists(bin.marker("libreoffice")));
+}
+
 TEST(Spreadsheet, StartsTheProgramFoundOnThePath) {
+    XdgFolders xdg; // a desktop without a default spreadsheet program
     FakePrograms bin;
     bin.add("libreoffice");
     {
