@@ -7,6 +7,7 @@
 // Input: a stream of operations, each one byte (operation and handle slot) and its arguments.
 #include "DriverStandIn.h"
 #include "FuzzCheck.h"
+#include "InstrumentLink.h"
 #include "ManualClock.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
@@ -23,24 +24,15 @@ using namespace zt40;
 
 namespace {
 
-constexpr GUID DriverClass = {
-    0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
 constexpr std::array<DWORD, 4> KnownCodes{0x8094206C, 0x80942006, 0x80942024, 0x80942078};
 constexpr std::array<DWORD, 7> KnownSizes{0, 1, 7, 8, 12, 18, 260};
 constexpr DWORD MaxSize = 600;
 
-class Input {
+// The fuzzer's bytes read as request codes, sizes and buffer contents.
+class Input : public fuzz::Input {
 public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool more() const { return pos_ < size_; }
-    std::uint8_t byte() { return more() ? data_[pos_++] : 0; }
-    DWORD dword() {
-        DWORD v = 0;
-        for (int i = 0; i < 4; ++i) {
-            v |= static_cast<DWORD>(byte()) << (8 * i);
-        }
-        return v;
-    }
+    using fuzz::Input::Input;
+    DWORD dword() { return word32(); }
     DWORD size() {
         const std::uint8_t s = byte();
         if (s < 0x80) {
@@ -48,16 +40,6 @@ public:
         }
         return (static_cast<DWORD>(s & 0x7F) << 8 | byte()) % (MaxSize + 1);
     }
-    void fill(std::uint8_t* out, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = byte();
-        }
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
 };
 
 // A result is success, or failure with an error code set.
@@ -102,8 +84,8 @@ struct Slot {
 };
 
 HANDLE openInstrument() {
-    const HDEVINFO list =
-        SetupDiGetClassDevsA(&DriverClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    const HDEVINFO list = SetupDiGetClassDevsA(&UsbioInterfaceClass, nullptr, nullptr,
+                                               DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     FUZZ_CHECK(list != INVALID_HANDLE_VALUE);
     const std::string path = driver::devicePathFor("zt40-simulator");
     HANDLE file =

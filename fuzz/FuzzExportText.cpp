@@ -20,25 +20,6 @@ using namespace zt40;
 
 namespace {
 
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool more() const { return pos_ < size_; }
-    std::uint8_t byte() { return more() ? data_[pos_++] : 0; }
-    std::string_view text() {
-        std::size_t n = byte() & 0x3F;
-        n = std::min(n, size_ - pos_);
-        const std::string_view t(reinterpret_cast<const char*>(data_ + pos_), n);
-        pos_ += n;
-        return t;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-};
-
 bool roundTrips(std::string_view bytes) {
     return toCp1252(fromCp1252(bytes)) == bytes;
 }
@@ -51,16 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(fromCp1252(raw).size() == static_cast<qsizetype>(size));
 
     MeasurementListModel model;
-    Input in(data, size);
+    fuzz::Input in(data, size);
     while (in.more()) {
         const int op = in.byte() % 8;
         if (op < 6) {
-            const std::string_view date = in.text(), time = in.text(), mode = in.text();
-            const std::string_view value = in.text(), comment = in.text();
+            const std::string_view date = in.text(0x3F), time = in.text(0x3F), mode = in.text(0x3F);
+            const std::string_view value = in.text(0x3F), comment = in.text(0x3F);
             model.appendRow(date, time, mode, value, comment);
         } else if (op == 6) {
             const int row = in.byte();
-            model.setComment(row, in.text());
+            model.setComment(row, in.text(0x3F));
         } else {
             model.removeRowAt(in.byte());
         }

@@ -24,29 +24,6 @@ namespace {
 
 using Rows = std::vector<JournalRow>;
 
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool more() const { return pos_ < size_; }
-    std::uint8_t byte() { return more() ? data_[pos_++] : 0; }
-    std::string_view text() {
-        const std::size_t n = std::min<std::size_t>(byte() & 0x1F, size_ - pos_);
-        const std::string_view t(reinterpret_cast<const char*>(data_ + pos_), n);
-        pos_ += n;
-        return t;
-    }
-    std::string_view rest() {
-        const std::string_view t(reinterpret_cast<const char*>(data_ + pos_), size_ - pos_);
-        pos_ = size_;
-        return t;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-};
-
 // A journal written from the input, with the rows after each record.
 struct Written {
     std::string bytes;
@@ -54,7 +31,7 @@ struct Written {
     std::vector<Rows> states;          // states[k]: the rows after k records
 };
 
-Written writeJournal(Input& in) {
+Written writeJournal(fuzz::Input& in) {
     Written w;
     w.bytes = journalHeader();
     w.lineEnds.push_back(w.bytes.size());
@@ -67,13 +44,13 @@ Written writeJournal(Input& in) {
         if (op % 8 < 4 || rows.empty()) {
             JournalRow row;
             for (auto& text : row) {
-                text = in.text();
+                text = in.text(0x1F);
             }
             line = journalRecord('A', {row[0], row[1], row[2], row[3], row[4]});
             rows.push_back(row);
         } else if (op % 8 < 6) {
             const std::size_t at = in.byte() % rows.size();
-            const std::string comment(in.text());
+            const std::string comment(in.text(0x1F));
             line = journalRecord('C', {std::to_string(at), comment});
             rows[at][ColComment] = comment;
         } else if (op % 8 < 7) {
@@ -95,7 +72,7 @@ Written writeJournal(Input& in) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Input in(data, size);
+    fuzz::Input in(data, size);
     const int mode = in.byte() % 3;
 
     if (mode == 0) {
