@@ -58,7 +58,7 @@ protected:
         const auto end = now + milliseconds;
         while (now < end) {
             env.tick(cycle);
-            now += static_cast<std::uint64_t>(env.timer1 ? env.interval : ReconnectIntervalMs);
+            now += env.periodMs();
             instrument.setNow(now);
         }
     }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -107,6 +108,11 @@ public:
         } else if (timer2) {
             cycle.Timer2Timer();
         }
+    }
+
+    // How long until the enabled timer fires next: Timer1's interval, or the reconnect period.
+    std::uint64_t periodMs() const {
+        return static_cast<std::uint64_t>(timer1 ? interval : ReconnectIntervalMs);
     }
 
     std::vector<std::string> takeCalls() { return std::exchange(calls, {}); }

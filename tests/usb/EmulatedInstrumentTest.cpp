@@ -91,7 +91,7 @@ protected:
     // The program's start-up step, then timer ticks on the test clock.
     void start() { cycle.start(); }
     void tick() {
-        clock.advance(static_cast<std::uint64_t>(env.timer1 ? env.interval : ReconnectIntervalMs));
+        clock.advance(env.periodMs());
         env.tick(cycle);
     }
     void ticks(int n) {

@@ -33,7 +33,7 @@ protected:
     void start() { cycle.start(); }
     // One timer tick after the interval of the running timer has passed.
     void tick() {
-        clock.advance(static_cast<std::uint64_t>(env.timer1 ? env.interval : ReconnectIntervalMs));
+        clock.advance(env.periodMs());
         env.tick(cycle);
     }
     void ticks(int n) {
