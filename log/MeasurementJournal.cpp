@@ -1,5 +1,7 @@
 #include "MeasurementJournal.h"
 
+#include "FileSync.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -8,13 +10,6 @@
 #include <cstdint>
 #include <cstring>
 #include <zlib.h>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace zt40 {
 namespace {
@@ -233,28 +228,6 @@ bool applyRecord(std::string_view line, std::vector<JournalRow>& rows) {
 
 QString systemError() {
     return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-bool syncData(QFile& file) {
-#ifdef _WIN32
-    return _commit(file.handle()) == 0;
-#else
-    return ::fdatasync(file.handle()) == 0;
-#endif
-}
-
-// A new file's name must survive a power cut as well as its bytes.
-void syncFolder(const QString& path) {
-#ifndef _WIN32
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    (void)path; // NTFS keeps its own metadata journal
-#endif
 }
 
 } // namespace

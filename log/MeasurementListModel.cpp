@@ -85,6 +85,7 @@ void MeasurementListModel::appendRow(std::string_view date, std::string_view tim
     beginInsertRows({}, at, at);
     rows_.push_back(row);
     endInsertRows();
+    emit rowAppended(at);
 }
 
 void MeasurementListModel::removeRowAt(int row) {
@@ -96,6 +97,7 @@ void MeasurementListModel::removeRowAt(int row) {
     rows_.erase(rows_.begin() + row);
     endRemoveRows();
     squeezeHoles();
+    emit rowRemoved(row);
 }
 
 void MeasurementListModel::clearRows() {
@@ -109,6 +111,7 @@ void MeasurementListModel::clearRows() {
     texts_.shrink_to_fit();
     holeBytes_ = 0;
     endResetModel();
+    emit rowsCleared();
 }
 
 void MeasurementListModel::setComment(int row, std::string_view comment) {
@@ -128,6 +131,7 @@ void MeasurementListModel::setComment(int row, std::string_view comment) {
     squeezeHoles();
     const QModelIndex changed = index(row, ColComment);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
+    emit commentChanged(row);
 }
 
 std::string_view MeasurementListModel::text(int row, int column) const {

@@ -59,6 +59,14 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    // The list's own changes, announced after the item-model signals the view follows.
+    // Watchers (journal, statistics, trend) use these instead of re-deriving them.
+    void rowAppended(int row);
+    void rowRemoved(int row);
+    void rowsCleared();
+    void commentChanged(int row);
+
 private:
     // All row texts live one after the other in one buffer, so an append costs no allocation
     // of its own. Deleted or replaced rows leave holes that are squeezed out once they
