@@ -16,9 +16,15 @@ struct KindName {
 constexpr KindName KindNames[] = {
     {LimitKind::Off, "Off"}, {LimitKind::Bounds, "Bounds"}, {LimitKind::Nominal, "Nominal"}};
 
-std::optional<double> readNumber(const ProfileFile& file, const char* key) {
+// An empty or missing value is none; one that is no number makes the limits unusable.
+std::optional<double> readNumber(const ProfileFile& file, const char* key, bool& damaged) {
     const auto text = file.ReadString(LimitsSection, key);
-    return text ? parseDecimalText(*text, '.') : std::nullopt;
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    const auto value = parseDecimalText(*text, '.');
+    damaged = damaged || !value;
+    return value;
 }
 
 std::string numberText(const std::optional<double>& value) {
@@ -36,11 +42,12 @@ JudgementSettings readJudgementSettings(const std::string& path) {
             settings.limits.kind = k.kind;
         }
     }
-    settings.limits.lower = readNumber(file, "Lower");
-    settings.limits.upper = readNumber(file, "Upper");
-    settings.limits.nominal = readNumber(file, "Nominal");
-    settings.limits.tolerance = readNumber(file, "Tolerance");
-    if (checkLimits(settings.limits) != LimitProblem::None) {
+    bool damaged = false;
+    settings.limits.lower = readNumber(file, "Lower", damaged);
+    settings.limits.upper = readNumber(file, "Upper", damaged);
+    settings.limits.nominal = readNumber(file, "Nominal", damaged);
+    settings.limits.tolerance = readNumber(file, "Tolerance", damaged);
+    if (damaged || checkLimits(settings.limits) != LimitProblem::None) {
         settings.limits.kind = LimitKind::Off;
     }
     settings.sampleSize = validSampleSize(file.ReadInteger(SamplesSection, "ReadingsPerSample", 0));

@@ -16,8 +16,8 @@ struct JudgementSettings {
     bool operator==(const JudgementSettings&) const = default;
 };
 
-// What the file holds; anything missing or unreadable is off. Limits the file holds but that
-// would be refused on entry are kept as values but switched off.
+// What the file holds; anything missing is off. Limits with a value that is no number, or that
+// would be refused on entry, are switched off (their numbers are kept).
 JudgementSettings readJudgementSettings(const std::string& path);
 // Throws std::runtime_error naming the file and the reason when it cannot be written.
 void writeJudgementSettings(const std::string& path, const JudgementSettings& settings);
