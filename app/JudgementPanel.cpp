@@ -1,6 +1,7 @@
 #include "JudgementPanel.h"
 
 #include "Application.h"
+#include "Controls.h"
 #include "Cp1252.h"
 #include "JournalKeeper.h"
 #include "Judgement.h"
@@ -56,13 +57,7 @@ JudgementPanel::JudgementPanel(TMainForm& form) : QObject(&form), form_(form) {
     setObjectName("JudgementPanel");
     judgement_ = new MeasurementJudgement(form.measurementList(), this);
 
-    limitsButton = new QToolButton(&form);
-    limitsButton->setObjectName("limitsButton");
-    limitsButton->setGeometry(LimitsButtonGeometry);
-    limitsButton->setIcon(QIcon(":/images/limits.png"));
-    limitsButton->setIconSize(LimitsButtonGeometry.size());
-    limitsButton->setAutoRaise(true);
-    limitsButton->setCursor(Qt::PointingHandCursor);
+    limitsButton = iconButton(&form, "limitsButton", ":/images/limits.png", LimitsButtonGeometry);
     connect(limitsButton, &QToolButton::clicked, this,
             [this] { runHandler([this] { limitsButtonClick(); }); });
 
