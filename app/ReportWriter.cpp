@@ -232,10 +232,10 @@ void drawReport(Pages& pages, const ReportContent& c) {
 
     if (size != 0 && list.count() > 0) {
         const double w = pages.width();
-        const std::vector<Column> columns{{0, 14, Qt::AlignRight},   {16, 22, Qt::AlignLeft},
-                                          {38, 10, Qt::AlignRight},  {50, 22, Qt::AlignRight},
-                                          {74, 22, Qt::AlignRight},  {98, 22, Qt::AlignRight},
-                                          {122, 22, Qt::AlignRight}, {148, w - 148, Qt::AlignLeft}};
+        const std::vector<Column> columns{{0, 18, Qt::AlignRight},   {21, 20, Qt::AlignLeft},
+                                          {41, 9, Qt::AlignRight},   {52, 22, Qt::AlignRight},
+                                          {76, 22, Qt::AlignRight},  {100, 20, Qt::AlignRight},
+                                          {122, 20, Qt::AlignRight}, {146, w - 146, Qt::AlignLeft}};
         const QStringList titles{text(t.sample),  text(t.readings),  QStringLiteral("n"),
                                  text(t.mean),    text(t.deviation), text(t.minimum),
                                  text(t.maximum), text(t.verdict)};
