@@ -13,9 +13,9 @@
 
 namespace {
 
-std::shared_ptr<zt40::sim::SimulatedInstrument> quietInstrument() {
-    return std::make_shared<zt40::sim::SimulatedInstrument>(
-        zt40::sim::SimulatedInstrument::scenario("manual"));
+std::shared_ptr<zt40::simulator::SimulatedInstrument> quietInstrument() {
+    return std::make_shared<zt40::simulator::SimulatedInstrument>(
+        zt40::simulator::SimulatedInstrument::scenario("manual"));
 }
 
 void ExchangeThroughStandIn(benchmark::State& state) {
@@ -48,7 +48,7 @@ BENCHMARK(ExchangeThroughStandIn);
 
 void ExchangeWithSimulatorDirectly(benchmark::State& state) {
     auto instrument = quietInstrument();
-    zt40::sim::Frame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
+    zt40::simulator::Frame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
     for (auto _ : state) {
         frame[0] = 0x5A;
         std::size_t n = 0;

@@ -151,10 +151,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     (void)once;
     driver::withdrawAll();
-    driver::ManualClock clock(1000);
+    test::ManualClock clock(1000);
     driver::ScopedClock useClock(clock);
-    auto instrument =
-        std::make_shared<sim::SimulatedInstrument>(sim::SimulatedInstrument::scenario("manual"));
+    auto instrument = std::make_shared<simulator::SimulatedInstrument>(
+        simulator::SimulatedInstrument::scenario("manual"));
     driver::publish(std::make_shared<driver::SimulatedDevice>(instrument));
     const driver::Counters before = driver::counters();
 
@@ -223,7 +223,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             clock.advance(in.byte() * 50u);
             break;
         default:
-            instrument->injectFault(static_cast<sim::Fault>(in.byte() % 3), 1 + in.byte() % 3);
+            instrument->injectFault(static_cast<simulator::Fault>(in.byte() % 3),
+                                    1 + in.byte() % 3);
             break;
         }
     }
