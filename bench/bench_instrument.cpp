@@ -11,9 +11,8 @@
 #include <map>
 #include <string>
 
+namespace zt40::bench {
 namespace {
-
-using namespace zt40;
 
 // Surroundings that keep what a window would keep: the last texts and the row count.
 class Sink : public PollSurroundings {
@@ -134,13 +133,14 @@ private:
 };
 
 } // namespace
+} // namespace zt40::bench
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    RatioReporter reporter;
+    zt40::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

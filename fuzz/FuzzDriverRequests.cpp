@@ -20,8 +20,7 @@
 #include <string>
 #include <vector>
 
-using namespace zt40;
-
+namespace zt40::fuzz {
 namespace {
 
 constexpr std::array<DWORD, 4> KnownCodes{0x8094206C, 0x80942006, 0x80942024, 0x80942078};
@@ -142,9 +141,7 @@ void control(Slot& slot, Input& in) {
     }
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int testOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
         driver::setRealDevicesEnabled(false); // never touch the machine's USB devices
         return true;
@@ -239,4 +236,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(after.transfersPending == 0);
     driver::withdrawAll();
     return 0;
+}
+
+} // namespace
+} // namespace zt40::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return zt40::fuzz::testOneInput(data, size);
 }
