@@ -27,8 +27,7 @@
 #include <memory>
 #include <string>
 
-using namespace zt40;
-
+namespace zt40::bench {
 namespace {
 
 // Texts of a typical row: the value as the instrument shows it, most comments empty.
@@ -384,6 +383,7 @@ BENCHMARK(BM_TrendNewReading)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisec
 #endif
 
 } // namespace
+} // namespace zt40::bench
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -391,8 +391,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
 #ifdef ZT40_BENCH_TREND
-    FillLanguageTables();
-    copyLanguageToUiText(LanguageEnglish);
+    zt40::FillLanguageTables();
+    zt40::copyLanguageToUiText(zt40::LanguageEnglish);
 #endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

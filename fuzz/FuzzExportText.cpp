@@ -16,17 +16,14 @@
 #include <string>
 #include <string_view>
 
-using namespace zt40;
-
+namespace zt40::fuzz {
 namespace {
 
 bool roundTrips(std::string_view bytes) {
     return toCp1252(fromCp1252(bytes)) == bytes;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int testOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(data), size);
     FUZZ_CHECK(roundTrips(raw));
     FUZZ_CHECK(fromCp1252(raw).size() == static_cast<qsizetype>(size));
@@ -69,4 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(begin == text.size());
     return 0;
+}
+
+} // namespace
+} // namespace zt40::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return zt40::fuzz::testOneInput(data, size);
 }

@@ -41,14 +41,6 @@ QStringList buttonTexts(QWidget* window) {
     return texts;
 }
 
-void chooseLanguage(TMainForm& form, int item) {
-    onModal([item](QWidget* dialog) {
-        dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
-        clickButton(dialog, "OK");
-    });
-    form.langButtonClick();
-}
-
 class Desktop : public ::testing::Test {
 protected:
     void SetUp() override { useSimulator(false); }
@@ -159,20 +151,10 @@ TEST_F(Desktop, WithoutAChmProgramTheHelpWindowShowsThePagesOfTheActiveLanguage)
     }
 }
 
-// Receives the files handed to the desktop.
-class FileRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
 TEST_F(Desktop, WithAChmProgramTheHelpFileGoesToTheDesktop) {
     TestDesktop desktop;
     desktop.addChmProgram();
-    FileRecorder recorder;
-    QDesktopServices::setUrlHandler("file", &recorder, "open");
+    UrlRecorder recorder({"file"});
     startIn(LanguageFrench);
     QTimer guard; // a message box instead would be a failure
     guard.setSingleShot(true);
@@ -184,7 +166,6 @@ TEST_F(Desktop, WithAChmProgramTheHelpFileGoesToTheDesktop) {
     });
     guard.start(1000);
     program->MainForm->Image4Click();
-    QDesktopServices::unsetUrlHandler("file");
     ASSERT_EQ(recorder.urls.size(), 1);
     EXPECT_EQ(recorder.urls[0].toLocalFile(), dir.path("hilfe_e.chm"));
     EXPECT_EQ(program->MainForm->helpWindow(), nullptr);
@@ -226,5 +207,3 @@ TEST_F(Desktop, WindowTitlesAreExactlyTheProgramsOwn) {
 }
 
 } // namespace
-
-#include "DesktopTest.moc"

@@ -262,32 +262,19 @@ TEST_F(ExportAndPrint, CancellingThePrintDialogResumesPollingEvenWhenItWasOff) {
     EXPECT_TRUE(form().Timer1->isActive());
 }
 
-namespace {
-// Catches what the program hands to the desktop.
-class DocumentCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-} // namespace
-
 TEST_F(ExportAndPrint, TheHelpIconOpensTheHelpFileOfTheLanguage) {
     TestDesktop desktop;
     desktop.addChmProgram();
-    DocumentCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    UrlRecorder catcher({"file"});
     form().Image4Click();
     ActiveLanguage = 1;
     form().Image4Click();
     ActiveLanguage = 2;
     form().Image4Click();
-    QDesktopServices::unsetUrlHandler("file");
-    ASSERT_EQ(catcher.opened.size(), 3);
-    EXPECT_EQ(catcher.opened[0].toLocalFile(), dir.path("hilfe_e.chm"));
-    EXPECT_EQ(catcher.opened[1].toLocalFile(), dir.path("hilfe.chm"));
-    EXPECT_EQ(catcher.opened[2].toLocalFile(), dir.path("hilfe_e.chm"));
+    ASSERT_EQ(catcher.urls.size(), 3);
+    EXPECT_EQ(catcher.urls[0].toLocalFile(), dir.path("hilfe_e.chm"));
+    EXPECT_EQ(catcher.urls[1].toLocalFile(), dir.path("hilfe.chm"));
+    EXPECT_EQ(catcher.urls[2].toLocalFile(), dir.path("hilfe_e.chm"));
 }
 
 TEST_F(ExportAndPrint, ClosingAsksOnlyWhileReadingsAreNotExported) {
@@ -331,5 +318,3 @@ TEST_F(ExportAndPrint, ClosingAsksOnlyWhileReadingsAreNotExported) {
     program.reset();
     EXPECT_FALSE(QFile::exists(dir.path("zt40.journal")));
 }
-
-#include "ExportPrintTest.moc"

@@ -63,13 +63,6 @@ protected:
     static QString shown(double v) {
         return QString::number(v, 'f', 2).replace('.', QChar(platform::decimalSeparator()));
     }
-    void chooseLanguage(int item) {
-        onModal([item](QWidget* dialog) {
-            dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
-            clickButton(dialog, "OK");
-        });
-        form().langButtonClick();
-    }
 
     ProgramDirectory dir;
     std::unique_ptr<Program> program;
@@ -112,10 +105,10 @@ TEST_F(StatisticsAndTrend, TheStatisticsLineFollowsTheReadingsAndTheLanguage) {
                           "    Min: " + shown(*min) + "    Max: " + shown(*max) +
                           "    Range: " + shown(*max - *min));
 
-    chooseLanguage(1);
+    chooseLanguage(form(), 1);
     EXPECT_TRUE(line().startsWith("n: 5    Mittelwert: " + shown(mean) + "    Std.-Abw.: "))
         << line().toStdString();
-    chooseLanguage(2);
+    chooseLanguage(form(), 2);
     EXPECT_TRUE(line().startsWith("n : 5    Moyenne : " + shown(mean) +
                                   QString::fromUtf8("    Écart type : ")))
         << line().toStdString();
@@ -195,7 +188,7 @@ TEST_F(StatisticsAndTrend, TheTrendShowsEveryNumericReadingAndFollowsNewOnes) {
     EXPECT_EQ(trend->readings->count(), 5);
 
     // In German, then emptied by Clear Data.
-    chooseLanguage(1);
+    chooseLanguage(form(), 1);
     EXPECT_EQ(trend->windowTitle(), "Verlauf der Messwerte");
     EXPECT_EQ(form().trendButton->toolTip(), "Verlauf der Messwerte");
     EXPECT_EQ(trend->readings->name(), "Messwerte");
