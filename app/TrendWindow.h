@@ -43,8 +43,9 @@ public:
     // Draws the chart onto a printer page; "" or the reason it failed.
     QString printOn(QPrinter& printer);
 
-    // Numeric readings in the chart. Of a long list the chart draws only the lowest and the
-    // highest of each slice of reading numbers, so the series may hold fewer points.
+    // Numeric readings of the list, in the chart from its next refresh on. Of a long list the
+    // chart draws only the lowest and the highest of each slice of reading numbers, so the
+    // series may hold fewer points.
     qsizetype readingCount() const;
 
     void saveClick();
