@@ -1,9 +1,8 @@
 #include "ProfileFile.h"
 
-#include "Application.h"
-#include "AtomicFile.h"
-
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <charconv>
 #include <filesystem>
@@ -147,6 +146,21 @@ std::string readWholeFile(const std::string& path, bool& ok) {
 }
 
 } // namespace
+
+QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result) {
+    const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    switch (result.failure) {
+    case FileWriteResult::Failure::None:
+        return {};
+    case FileWriteResult::Failure::Create:
+        return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+            .arg(name, result.reason);
+    case FileWriteResult::Failure::Write:
+        return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
+            .arg(name, result.reason);
+    }
+    return {};
+}
 
 std::optional<std::string> profileValue(std::string_view content, std::string_view section,
                                         std::string_view key) {

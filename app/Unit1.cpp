@@ -437,8 +437,7 @@ void TMainForm::Image4Click() {
     }
     if (!helpWindow_->showHelp(paths_.dataDirectory, ActiveLanguage)) {
         QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
-                        fromCp1252(helpWindowText(ActiveLanguage, HelpText::PagesMissing)) +
-                            QLatin1Char('\n') +
+                        fromCp1252(helpTexts(ActiveLanguage).pagesMissing) + QLatin1Char('\n') +
                             QDir::toNativeSeparators(paths_.dataDirectory + QStringLiteral("help")),
                         QMessageBox::Ok, this);
         box.setObjectName("HelpMissingBox");
@@ -667,8 +666,8 @@ void TMainForm::exportBClick() {
             keeper_->exported(exported);
         } else {
             QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
-                            fromCp1252(spreadsheetMissingText(ActiveLanguage)), QMessageBox::Ok,
-                            this);
+                            fromCp1252(exportTexts(ActiveLanguage).spreadsheetMissing),
+                            QMessageBox::Ok, this);
             box.setObjectName("SpreadsheetMissingBox");
             box.exec();
         }

@@ -351,7 +351,7 @@ BENCHMARK(BM_PrintPdf)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond)
 void BM_TrendDraw(benchmark::State& state) {
     MeasurementListModel model;
     fillModel(model, state.range(0));
-    const MeasurementStatistics statistics(model);
+    MeasurementStatistics statistics(model);
     for (auto _ : state) {
         TrendWindow trend(model, statistics, QString());
         trend.show();
@@ -368,7 +368,7 @@ BENCHMARK(BM_TrendDraw)->Arg(100000)->Unit(benchmark::kMillisecond);
 void BM_TrendNewReading(benchmark::State& state) {
     MeasurementListModel model;
     fillModel(model, state.range(0));
-    const MeasurementStatistics statistics(model);
+    MeasurementStatistics statistics(model);
     TrendWindow trend(model, statistics, QString());
     trend.show();
     const TypicalRow r;
