@@ -98,127 +98,31 @@ struct Case {
     bool journaling = true;
 };
 
+constexpr bool Yes = true;
+constexpr bool No = false;
+const QString Aside2 = "zt40-2026-12-08_14-03-11-2.journal";
+const QString Restore1 = "restore 1 08.12.2026 10:00:01";
+const QString Restore2 = "restore 2 08.12.2026 10:00:01";
+const QString TakeOver = "takeOverLock <dir>/zt40.journal.lock";
+
+// clang-format off
 const Case Cases[] = {
-    {"no journal", std::nullopt, Lock::None, true, true, false, {}, 0, Header},
-    {"complete, restored",
-     Header + First + Second,
-     Lock::None,
-     true,
-     true,
-     false,
-     {"restore 2 08.12.2026 10:00:01"},
-     2,
-     Header + First + Second},
-    {"complete, declined",
-     Header + First + Second,
-     Lock::None,
-     false,
-     true,
-     false,
-     {"restore 2 08.12.2026 10:00:01"},
-     0,
-     Header,
-     AsideName},
-    {"garbled last line, restored",
-     Header + First + Garbled,
-     Lock::None,
-     true,
-     true,
-     false,
-     {"restore 1 08.12.2026 10:00:01"},
-     1,
-     Header + First},
-    {"damaged after a good record",
-     Header + First + Garbled + Second,
-     Lock::None,
-     true,
-     true,
-     false,
-     {"restore 1 08.12.2026 10:00:01", "remainder <dir>/" + AsideName},
-     1,
-     Header + First,
-     AsideName},
-    {"damaged, no good record",
-     Header + Garbled + First,
-     Lock::None,
-     true,
-     true,
-     false,
-     {"unreadable <dir>/" + AsideName},
-     0,
-     Header,
-     AsideName},
-    {"unknown version",
-     "ZT40 measurement journal\t2\r\n" + First,
-     Lock::None,
-     true,
-     true,
-     false,
-     {"unreadable <dir>/" + AsideName},
-     0,
-     Header,
-     AsideName},
-    {"not a journal",
-     "Date\tTime\r\n",
-     Lock::None,
-     true,
-     true,
-     false,
-     {"unreadable <dir>/" + AsideName},
-     0,
-     Header,
-     AsideName},
-    {"set-aside name taken",
-     Header + First,
-     Lock::None,
-     false,
-     true,
-     true,
-     {"restore 1 08.12.2026 10:00:01"},
-     0,
-     Header,
-     "zt40-2026-12-08_14-03-11-2.journal"},
-    {"live lock",
-     Header + First,
-     Lock::Live,
-     true,
-     true,
-     false,
-     {"locked"},
-     0,
-     "<untouched>",
-     {},
-     false},
-    {"empty lock taken over",
-     Header + First,
-     Lock::Empty,
-     true,
-     true,
-     false,
-     {"takeOverLock <dir>/zt40.journal.lock", "restore 1 08.12.2026 10:00:01"},
-     1,
-     Header + First},
-    {"empty lock kept",
-     Header + First,
-     Lock::Empty,
-     true,
-     false,
-     false,
-     {"takeOverLock <dir>/zt40.journal.lock"},
-     0,
-     "<untouched>",
-     {},
-     false},
-    {"foreign lock taken over",
-     std::nullopt,
-     Lock::Foreign,
-     true,
-     true,
-     false,
-     {"takeOverLock <dir>/zt40.journal.lock"},
-     0,
-     Header},
+    // name, journal, lock, restore?, take over?, aside name taken, calls, rows, journal after, aside file, journaling
+    {"no journal", std::nullopt, Lock::None, Yes, Yes, false, {}, 0, Header},
+    {"complete, restored", Header + First + Second, Lock::None, Yes, Yes, false, {Restore2}, 2, Header + First + Second},
+    {"complete, declined", Header + First + Second, Lock::None, No, Yes, false, {Restore2}, 0, Header, AsideName},
+    {"garbled last line, restored", Header + First + Garbled, Lock::None, Yes, Yes, false, {Restore1}, 1, Header + First},
+    {"damaged after a good record", Header + First + Garbled + Second, Lock::None, Yes, Yes, false, {Restore1, "remainder <dir>/" + AsideName}, 1, Header + First, AsideName},
+    {"damaged, no good record", Header + Garbled + First, Lock::None, Yes, Yes, false, {"unreadable <dir>/" + AsideName}, 0, Header, AsideName},
+    {"unknown version", "ZT40 measurement journal\t2\r\n" + First, Lock::None, Yes, Yes, false, {"unreadable <dir>/" + AsideName}, 0, Header, AsideName},
+    {"not a journal", "Date\tTime\r\n", Lock::None, Yes, Yes, false, {"unreadable <dir>/" + AsideName}, 0, Header, AsideName},
+    {"set-aside name taken", Header + First, Lock::None, No, Yes, true, {Restore1}, 0, Header, Aside2},
+    {"live lock", Header + First, Lock::Live, Yes, Yes, false, {"locked"}, 0, "<untouched>", {}, false},
+    {"empty lock taken over", Header + First, Lock::Empty, Yes, Yes, false, {TakeOver, Restore1}, 1, Header + First},
+    {"empty lock kept", Header + First, Lock::Empty, Yes, No, false, {TakeOver}, 0, "<untouched>", {}, false},
+    {"foreign lock taken over", std::nullopt, Lock::Foreign, Yes, Yes, false, {TakeOver}, 0, Header},
 };
+// clang-format on
 
 class JournalStartUp : public ::testing::TestWithParam<Case> {};
 
@@ -328,16 +232,4 @@ TEST(JournalSessionEnd, ACleanEndRemovesTheJournalAndTheRemovalIsSynced) {
         EXPECT_EQ(synced, c.kept ? QStringList{} : QStringList{dir.path()});
         EXPECT_TRUE(questions.calls.isEmpty());
     }
-}
-
-TEST(JournalSessionFailure, AFullDiskIsToldOnceWithTheSystemsReason) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(QFile::link("/dev/full", dir.filePath("zt40.journal")));
-    MeasurementListModel model;
-    Recording questions(dir.path());
-    JournalSession session(model, questions);
-    session.startUp(dir.path() + "/");
-    model.appendRow("d", "t", "m", "v", "");
-    QCoreApplication::processEvents();
-    EXPECT_EQ(questions.calls, QStringList{"failure <dir>/zt40.journal 3 No space left on device"});
 }
