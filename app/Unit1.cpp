@@ -5,7 +5,8 @@
 #include "Controls.h"
 #include "Cp1252.h"
 #include "HelpWindow.h"
-#include "JournalKeeper.h"
+#include "JournalBoxes.h"
+#include "JournalSession.h"
 #include "JournalTexts.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
@@ -218,7 +219,8 @@ void TMainForm::createControls() {
     Label7 = autoLabel(this, "Label7", "?", 584, 184);
 
     model_ = new MeasurementListModel(this);
-    keeper_ = new JournalKeeper(*model_, this);
+    journalBoxes_ = std::make_unique<JournalBoxes>();
+    journal_ = new JournalSession(*model_, *journalBoxes_, this);
     ListView1 = new QTreeView(this);
     ListView1->setObjectName("ListView1");
     ListView1->setGeometry(56, 256, 601, 190);
@@ -319,8 +321,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::FormCreate() {
     paths_ = programPaths();
-    programDirectory_ = paths_.programDirectory;
-    settingsFile_ = paths_.settingsFile;
     clipboard_ = QGuiApplication::clipboard();
     exportLines_.clear();
 
@@ -331,7 +331,7 @@ void TMainForm::FormCreate() {
     // switched off until the next start.
     runHandler([this] { ApplyLanguage(); });
     // Rows a crashed run left behind come back before the first reading of this one.
-    runHandler([this] { keeper_->startUp(paths_.userDataDirectory); });
+    runHandler([this] { journal_->startUp(paths_.userDataDirectory); });
 
     setWindowTitle(windowTitle() + QStringLiteral(" (USB)"));
 
@@ -346,7 +346,7 @@ void TMainForm::FormDestroy() {
     Timer1->stop();
     Timer2->stop();
     link_.Close();
-    keeper_->finish(closedCleanly_);
+    journal_->finish(closedCleanly_);
     clipboard_ = nullptr;
     exportLines_.clear();
 }
@@ -354,7 +354,7 @@ void TMainForm::FormDestroy() {
 // ---- Languages ----------------------------------------------------------------------------
 
 void TMainForm::ReadLanguageSetting() {
-    const ProfileFile settings(settingsFile_.toStdString());
+    const ProfileFile settings(paths_.settingsFile.toStdString());
     const int language = settings.ReadInteger("Config", "Language", LanguageEnglish);
     // A number we have no table for is taken as English.
     ActiveLanguage = languageTable(language) != nullptr ? language : LanguageEnglish;
@@ -362,8 +362,8 @@ void TMainForm::ReadLanguageSetting() {
 
 void TMainForm::WriteLanguageSetting() {
     // Installed, the settings live in a folder of the user's that may not exist yet.
-    QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
-    const ProfileFile settings(settingsFile_.toStdString());
+    QDir().mkpath(QFileInfo(paths_.settingsFile).absolutePath());
+    const ProfileFile settings(paths_.settingsFile.toStdString());
     settings.WriteInteger("Config", "Language", ActiveLanguage);
 }
 
@@ -427,9 +427,11 @@ void TMainForm::langButtonClick() {
 
 void TMainForm::Image4Click() {
     const QString path = paths_.dataDirectory + QString::fromLatin1(helpFileName(ActiveLanguage));
-    // The .chm file where the desktop has a program for it; our own window with the same
-    // pages otherwise, so that the help never fails silently.
-    if (platform::desktopOpens(toCp1252(path)) && platform::openDocument(toCp1252(path))) {
+    // Where the desktop has a program for .chm files, that program opens the file and tells
+    // of any trouble itself. Elsewhere our own window shows the same pages, so that the help
+    // never fails silently.
+    if (platform::desktopOpens(toCp1252(path))) {
+        platform::openDocument(toCp1252(path));
         return;
     }
     if (helpWindow_ == nullptr) {
@@ -560,18 +562,19 @@ void TMainForm::appendMeasurementRow(std::string_view date, std::string_view tim
     ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect |
                                                            QItemSelectionModel::Rows);
     ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
+    // The vertical scroll bar that the new row may bring in narrows the list, and the
+    // horizontal bar that then follows covers the bottom row: scroll again once they are in.
+    QTimer::singleShot(0, ListView1, [this, row = QPersistentModelIndex(last)] {
+        if (row.isValid()) {
+            ListView1->scrollTo(row, QAbstractItemView::EnsureVisible);
+        }
+    });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (keeper_->unsaved()) {
-        QMessageBox box(QMessageBox::Question, fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
-                        fromCp1252(unsavedCloseQuestion(ActiveLanguage)),
-                        QMessageBox::Yes | QMessageBox::No, nullptr);
-        box.setObjectName("CloseQuestionBox");
-        if (box.exec() != QMessageBox::Yes) {
-            event->ignore();
-            return;
-        }
+    if (!closingAgreed()) {
+        event->ignore();
+        return;
     }
     // The program ends: no reading may arrive after the answer.
     closedCleanly_ = true;
@@ -600,12 +603,31 @@ void TMainForm::trendButtonClick() {
     trendWindow_->activateWindow();
 }
 
+bool TMainForm::closingAgreed() {
+    // No reading may arrive unseen behind the question: polling (and reconnecting, which
+    // would start it again) pauses while it is open and goes on after No.
+    const bool polling = Timer1->isActive();
+    const bool reconnecting = Timer2->isActive();
+    Timer1->stop();
+    Timer2->stop();
+    while (model_->hasUnexported()) {
+        const std::uint64_t asked = model_->changeMark();
+        if (!askYesNo(fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                      fromCp1252(journalTexts(ActiveLanguage).unsavedClose), "CloseQuestionBox")) {
+            setTimer1Enabled(polling);
+            setTimer2Enabled(reconnecting);
+            return false;
+        }
+        if (model_->changeMark() == asked) {
+            break; // Yes to exactly what the question counted
+        }
+    }
+    return true;
+}
+
 bool TMainForm::confirm() {
-    QMessageBox box(QMessageBox::Question, fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
-                    fromCp1252(::zt40::uiText(Slot::Question)), QMessageBox::Yes | QMessageBox::No,
-                    nullptr);
-    box.setObjectName("QuestionBox");
-    return box.exec() == QMessageBox::Yes;
+    return askYesNo(fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                    fromCp1252(::zt40::uiText(Slot::Question)), "QuestionBox");
 }
 
 void TMainForm::clearDClick() {
@@ -652,7 +674,7 @@ void TMainForm::ListView1DblClick() {
 // ---- Export and printing ------------------------------------------------------------------
 
 void TMainForm::exportBClick() {
-    const std::uint64_t exported = keeper_->changeMark();
+    const std::uint64_t exported = model_->changeMark();
     buildExportLines(exportLines_, *model_, columnTitles());
     // The text is on the clipboard before the user chooses, whatever the choice.
     clipboard_->setText(exportLines_.unicodeText());
@@ -662,9 +684,9 @@ void TMainForm::exportBClick() {
     }
     switch (Form3_->ExportChoice) {
     case 0:
-        if (platform::startSpreadsheet()) {
-            keeper_->exported(exported);
-        } else {
+        // The rows reach a file only when the user pastes and saves them in the spreadsheet,
+        // which this program cannot see: they stay unexported.
+        if (!platform::startSpreadsheet()) {
             QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
                             fromCp1252(exportTexts(ActiveLanguage).spreadsheetMissing),
                             QMessageBox::Ok, this);
@@ -674,7 +696,7 @@ void TMainForm::exportBClick() {
         break;
     case 1:
         if (saveExportToFile()) {
-            keeper_->exported(exported);
+            model_->markExported(exported);
         }
         break;
     case 2:
@@ -713,7 +735,7 @@ void TMainForm::printMeasurementList() {
     // The list must not grow under the job: no polling from before the print dialog to the
     // end, and polling again afterwards however the print ends.
     setTimer1Enabled(false);
-    const std::uint64_t printed = keeper_->changeMark();
+    const std::uint64_t printed = model_->changeMark();
     struct PollingResumes {
         TMainForm* form;
         ~PollingResumes() { form->setTimer1Enabled(true); }
@@ -731,7 +753,7 @@ void TMainForm::printMeasurementList() {
     if (!result.ok) {
         throw std::runtime_error(result.error.toStdString());
     }
-    keeper_->exported(printed);
+    model_->markExported(printed);
 }
 
 } // namespace zt40

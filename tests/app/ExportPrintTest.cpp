@@ -318,3 +318,71 @@ TEST_F(ExportAndPrint, ClosingAsksOnlyWhileReadingsAreNotExported) {
     program.reset();
     EXPECT_FALSE(QFile::exists(dir.path("zt40.journal")));
 }
+
+TEST_F(ExportAndPrint, OnlyAFileOrAPrintoutCountsAsExported) {
+    // The spreadsheet gets the rows only through the clipboard: until the user saves them
+    // there, closing must still ask.
+    TestDesktop desktop;
+    QTemporaryDir bin;
+    {
+        QFile starter(bin.filePath("libreoffice"));
+        ASSERT_TRUE(starter.open(QIODevice::WriteOnly));
+        starter.write("#!/bin/sh\nexit 0\n");
+        starter.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    ScopedEnvironment path;
+    path.set("PATH", bin.path());
+    form().printer().setOutputFormat(QPrinter::PdfFormat);
+    form().printer().setOutputFileName(dir.path("list.pdf"));
+    const struct {
+        const char* how;
+        std::function<void()> choose;
+        bool asks;
+    } exports[] = {
+        {"spreadsheet", [] { exportChoice(0); }, true},
+        {"file",
+         [] {
+             exportChoice(1);
+             saveAs("messung");
+         },
+         false},
+        {"printer",
+         [] {
+             exportChoice(2);
+             onModal([](QWidget* window) { static_cast<QDialog*>(window)->accept(); });
+         },
+         false},
+        {"cancelled", [] { exportChoice(0, false); }, true},
+    };
+    for (const auto& e : exports) {
+        form().appendMeasurementRow("08.12.2026", "10:00:01", "C", "12.5");
+        e.choose();
+        form().exportBClick();
+        QString asked;
+        if (e.asks) {
+            onModal([&](QWidget* box) {
+                asked = box->objectName();
+                static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+            });
+        }
+        EXPECT_EQ(form().close(), !e.asks) << e.how;
+        EXPECT_EQ(asked, e.asks ? "CloseQuestionBox" : "") << e.how;
+        form().show();
+    }
+}
+
+TEST_F(ExportAndPrint, NoReadingArrivesBehindTheClosingQuestion) {
+    addRows();
+    form().setTimer1Enabled(true);
+    form().setTimer2Enabled(true);
+    bool timerDuringQuestion = true;
+    onModal([&](QWidget* box) {
+        timerDuringQuestion = form().Timer1->isActive() || form().Timer2->isActive();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(form().close());
+    EXPECT_FALSE(timerDuringQuestion);
+    // No goes on where it was.
+    EXPECT_TRUE(form().Timer1->isActive());
+    EXPECT_TRUE(form().Timer2->isActive());
+}
