@@ -78,9 +78,9 @@ bool HelpWindow::showHelp(const QString& dataDirectory, int language) {
 
 void HelpWindow::setTexts(int language) {
     const HelpTexts& t = helpTexts(language);
-    back_->setText(fromCp1252(t.back));
-    forward_->setText(fromCp1252(t.forward));
-    contents_->setText(fromCp1252(t.contents));
+    back_->setText(platform::fromCp1252(t.back));
+    forward_->setText(platform::fromCp1252(t.forward));
+    contents_->setText(platform::fromCp1252(t.contents));
 }
 
 } // namespace zt40

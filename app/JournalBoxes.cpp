@@ -26,44 +26,46 @@ void tell(const QString& text, const char* objectName) {
 
 bool JournalBoxes::restore(int readings, std::string_view date, std::string_view time) {
     const char* question = readings == 1 ? texts().restoreOne : texts().restoreMany;
-    return askYesNo(
-        fromCp1252(uiText(Slot::QuestionTitle)),
-        fromCp1252(question).arg(QString::number(readings), fromCp1252(date), fromCp1252(time)),
-        "JournalRestoreBox");
+    return askYesNo(platform::fromCp1252(uiText(Slot::QuestionTitle)),
+                    platform::fromCp1252(question).arg(QString::number(readings),
+                                                       platform::fromCp1252(date),
+                                                       platform::fromCp1252(time)),
+                    "JournalRestoreBox");
 }
 
 bool JournalBoxes::takeOverLock(const QString& lockFile) {
-    return askYesNo(fromCp1252(uiText(Slot::QuestionTitle)),
-                    fromCp1252(texts().takeOverLock).arg(lockFile), "JournalLockTakeOverBox");
+    return askYesNo(platform::fromCp1252(uiText(Slot::QuestionTitle)),
+                    platform::fromCp1252(texts().takeOverLock).arg(lockFile),
+                    "JournalLockTakeOverBox");
 }
 
 void JournalBoxes::tellLocked() {
-    tell(fromCp1252(texts().locked), "JournalLockedBox");
+    tell(platform::fromCp1252(texts().locked), "JournalLockedBox");
 }
 
 void JournalBoxes::tellKeptAside(JournalKeptAside what, const QString& keptAs) {
     const char* text = what == JournalKeptAside::Unreadable ? texts().keptAsideUnreadable
                                                             : texts().keptAsideRemainder;
-    tell(fromCp1252(text).arg(keptAs), "JournalKeptAsideBox");
+    tell(platform::fromCp1252(text).arg(keptAs), "JournalKeptAsideBox");
 }
 
 void JournalBoxes::tellFailure(const QString& journal, JournalFailure why, const QString& detail) {
     QString reason;
     switch (why) {
     case JournalFailure::FolderNotMade:
-        reason = fromCp1252(texts().folderNotMade);
+        reason = platform::fromCp1252(texts().folderNotMade);
         break;
     case JournalFailure::LockNotMade:
-        reason = fromCp1252(texts().lockNotMade);
+        reason = platform::fromCp1252(texts().lockNotMade);
         break;
     case JournalFailure::NotKeptAside:
-        reason = fromCp1252(texts().notKeptAside).arg(detail);
+        reason = platform::fromCp1252(texts().notKeptAside).arg(detail);
         break;
     case JournalFailure::System:
         reason = detail;
         break;
     }
-    tell(fromCp1252(texts().failed).arg(journal, reason), "JournalErrorBox");
+    tell(platform::fromCp1252(texts().failed).arg(journal, reason), "JournalErrorBox");
 }
 
 } // namespace zt40

@@ -147,15 +147,15 @@ std::string readWholeFile(const std::string& path, bool& ok) {
 
 } // namespace
 
-QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result) {
+QString fileWriteErrorMessage(const QString& path, const platform::FileWriteResult& result) {
     const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     switch (result.failure) {
-    case FileWriteResult::Failure::None:
+    case platform::FileWriteResult::Failure::None:
         return {};
-    case FileWriteResult::Failure::Create:
+    case platform::FileWriteResult::Failure::Create:
         return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
             .arg(name, result.reason);
-    case FileWriteResult::Failure::Write:
+    case platform::FileWriteResult::Failure::Write:
         return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
             .arg(name, result.reason);
     }
@@ -246,7 +246,7 @@ void ProfileFile::WriteInteger(std::string_view section, std::string_view key, i
             QStringLiteral("Cannot read file \"%1\".").arg(path).toStdString());
     }
     const std::string updated = profileWithValue(content, section, key, std::to_string(value));
-    const FileWriteResult result = writeFileAtomically(path, updated);
+    const platform::FileWriteResult result = platform::writeFileAtomically(path, updated);
     if (!result.ok()) {
         throw std::runtime_error(fileWriteErrorMessage(path, result).toStdString());
     }

@@ -29,7 +29,7 @@ std::optional<int> profileInteger(std::string_view text);
 // The text of the message box for a failed write: "Datei "<full name>" kann nicht erstellt
 // werden. <reason>" when the file could not be created, a matching text when writing failed.
 // For the settings file and the export's .dat file alike.
-QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result);
+QString fileWriteErrorMessage(const QString& path, const platform::FileWriteResult& result);
 
 // One settings file, opened by path for one access and released right after it.
 class ProfileFile {

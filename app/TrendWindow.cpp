@@ -44,7 +44,7 @@ const QColor MeanColour(200, 90, 20);
 const QColor BandColour(65, 120, 184, 60);
 
 QString text(const char* cp1252) {
-    return fromCp1252(cp1252);
+    return platform::fromCp1252(cp1252);
 }
 
 } // namespace
@@ -142,7 +142,7 @@ void TrendWindow::applyLanguage() {
     meanLine->setName(text(t.mean));
     band->setName(text(t.band));
     axisX->setTitleText(text(t.readingNumber));
-    axisY->setTitleText(fromCp1252(uiText(Slot::FirstColumn + ColValue)));
+    axisY->setTitleText(platform::fromCp1252(uiText(Slot::FirstColumn + ColValue)));
     saveButton->setText(text(t.save));
     printButton->setText(text(t.print));
     saveDialog->setWindowTitle(text(t.saveTitle));

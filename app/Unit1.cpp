@@ -122,7 +122,7 @@ QPushButton* pushButton(QWidget* parent, const char* name, const char* text, QRe
 }
 
 void setAutoText(QLabel* label, std::string_view text) {
-    setLabelText(label, fromCp1252(text));
+    setLabelText(label, platform::fromCp1252(text));
 }
 
 } // namespace
@@ -156,7 +156,7 @@ void TMainForm::createControls() {
     Label25->setFont(pixelFont(32, true));
     Label25->adjustSize();
     setTextColour(Label25, DesignBlue);
-    Label9 = autoLabel(this, "Label9", fromCp1252("\xAE"), 376, 72);
+    Label9 = autoLabel(this, "Label9", platform::fromCp1252("\xAE"), 376, 72);
     Label9->setFont(pixelFont(16));
     Label9->adjustSize();
     setTextColour(Label9, DesignBlue);
@@ -320,7 +320,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 // ---- Start-up and end ---------------------------------------------------------------------
 
 void TMainForm::FormCreate() {
-    paths_ = programPaths();
+    paths_ = platform::programPaths();
     clipboard_ = QGuiApplication::clipboard();
     exportLines_.clear();
 
@@ -369,7 +369,8 @@ void TMainForm::WriteLanguageSetting() {
 
 void TMainForm::loadFlag() {
     // From the program directory, whatever the current directory has become since.
-    const QString path = paths_.dataDirectory + fromCp1252(::zt40::uiText(Slot::FlagIcon));
+    const QString path =
+        paths_.dataDirectory + platform::fromCp1252(::zt40::uiText(Slot::FlagIcon));
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull()) {
@@ -384,17 +385,17 @@ void TMainForm::ApplyLanguage() {
     copyLanguageToUiText(ActiveLanguage);
 
     setAutoText(Label13, ::zt40::uiText(Slot::DataCaption));
-    messen->setText(fromCp1252(::zt40::uiText(Slot::Measure)));
-    licht->setText(fromCp1252(::zt40::uiText(Slot::Light)));
-    Label2->setText(fromCp1252(::zt40::uiText(Slot::SerialCaption)));
-    Label12->setText(fromCp1252(::zt40::uiText(Slot::FirmwareCaption)));
-    clearD->setText(fromCp1252(::zt40::uiText(Slot::ClearData)));
-    clearL->setText(fromCp1252(::zt40::uiText(Slot::ClearLine)));
-    exportB->setText(fromCp1252(::zt40::uiText(Slot::Export)));
+    messen->setText(platform::fromCp1252(::zt40::uiText(Slot::Measure)));
+    licht->setText(platform::fromCp1252(::zt40::uiText(Slot::Light)));
+    Label2->setText(platform::fromCp1252(::zt40::uiText(Slot::SerialCaption)));
+    Label12->setText(platform::fromCp1252(::zt40::uiText(Slot::FirmwareCaption)));
+    clearD->setText(platform::fromCp1252(::zt40::uiText(Slot::ClearData)));
+    clearL->setText(platform::fromCp1252(::zt40::uiText(Slot::ClearLine)));
+    exportB->setText(platform::fromCp1252(::zt40::uiText(Slot::Export)));
 
     model_->setColumnCaptions(columnTitles());
     showStatistics();
-    trendButton->setToolTip(fromCp1252(trendTexts(ActiveLanguage).title));
+    trendButton->setToolTip(platform::fromCp1252(trendTexts(ActiveLanguage).title));
     if (trendWindow_ != nullptr) {
         trendWindow_->applyLanguage();
     }
@@ -407,7 +408,7 @@ void TMainForm::ApplyLanguage() {
         flagError = error.what();
     }
 
-    langButton->setText(fromCp1252(::zt40::uiText(Slot::LanguageButton)));
+    langButton->setText(platform::fromCp1252(::zt40::uiText(Slot::LanguageButton)));
     setTextColour(Label25, BannerColour);
     setTextColour(Label9, BannerColour);
 
@@ -430,8 +431,8 @@ void TMainForm::Image4Click() {
     // Where the desktop has a program for .chm files, that program opens the file and tells
     // of any trouble itself. Elsewhere our own window shows the same pages, so that the help
     // never fails silently.
-    if (platform::desktopOpens(toCp1252(path))) {
-        platform::openDocument(toCp1252(path));
+    if (platform::desktopOpens(platform::toCp1252(path))) {
+        platform::openDocument(platform::toCp1252(path));
         return;
     }
     if (helpWindow_ == nullptr) {
@@ -439,7 +440,8 @@ void TMainForm::Image4Click() {
     }
     if (!helpWindow_->showHelp(paths_.dataDirectory, ActiveLanguage)) {
         QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
-                        fromCp1252(helpTexts(ActiveLanguage).pagesMissing) + QLatin1Char('\n') +
+                        platform::fromCp1252(helpTexts(ActiveLanguage).pagesMissing) +
+                            QLatin1Char('\n') +
                             QDir::toNativeSeparators(paths_.dataDirectory + QStringLiteral("help")),
                         QMessageBox::Ok, this);
         box.setObjectName("HelpMissingBox");
@@ -475,7 +477,7 @@ void TMainForm::setSerialText(std::string_view text) {
 void TMainForm::setValueText(std::string_view text) {
     // A value wider than its fixed display would lose its leading digits: the font then
     // shrinks until the whole value fits.
-    const QString shown = fromCp1252(text);
+    const QString shown = platform::fromCp1252(text);
     // Leading blanks may run off the left edge; the characters after them must not.
     QString visible = shown;
     while (visible.startsWith(QLatin1Char(' '))) {
@@ -499,7 +501,7 @@ void TMainForm::setModeLetters(char l, char c, char d) {
 }
 
 void TMainForm::setStatusText(std::string_view text) {
-    StatusBar->showMessage(fromCp1252(text));
+    StatusBar->showMessage(platform::fromCp1252(text));
 }
 
 void TMainForm::showLightButton(bool on) {
@@ -585,8 +587,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::showStatistics() {
     statisticsPending_->stop();
-    const QString line =
-        fromCp1252(statisticsLineText(*statistics_, ActiveLanguage, platform::decimalSeparator()));
+    const QString line = platform::fromCp1252(
+        statisticsLineText(*statistics_, ActiveLanguage, platform::decimalSeparator()));
     // A line too long for its place ends in an ellipsis and shows whole as its tooltip.
     const QString shown =
         statisticsLine->fontMetrics().elidedText(line, Qt::ElideRight, statisticsLine->width());
@@ -612,8 +614,9 @@ bool TMainForm::closingAgreed() {
     Timer2->stop();
     while (model_->hasUnexported()) {
         const std::uint64_t asked = model_->changeMark();
-        if (!askYesNo(fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
-                      fromCp1252(journalTexts(ActiveLanguage).unsavedClose), "CloseQuestionBox")) {
+        if (!askYesNo(platform::fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                      platform::fromCp1252(journalTexts(ActiveLanguage).unsavedClose),
+                      "CloseQuestionBox")) {
             setTimer1Enabled(polling);
             setTimer2Enabled(reconnecting);
             return false;
@@ -626,8 +629,8 @@ bool TMainForm::closingAgreed() {
 }
 
 bool TMainForm::confirm() {
-    return askYesNo(fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
-                    fromCp1252(::zt40::uiText(Slot::Question)), "QuestionBox");
+    return askYesNo(platform::fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                    platform::fromCp1252(::zt40::uiText(Slot::Question)), "QuestionBox");
 }
 
 void TMainForm::clearDClick() {
@@ -688,7 +691,7 @@ void TMainForm::exportBClick() {
         // which this program cannot see: they stay unexported.
         if (!platform::startSpreadsheet()) {
             QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
-                            fromCp1252(exportTexts(ActiveLanguage).spreadsheetMissing),
+                            platform::fromCp1252(exportTexts(ActiveLanguage).spreadsheetMissing),
                             QMessageBox::Ok, this);
             box.setObjectName("SpreadsheetMissingBox");
             box.exec();
@@ -717,7 +720,8 @@ bool TMainForm::saveExportToFile() {
     }
     lastSaveFile_ = SaveDialog1->selectedFiles().constFirst();
     // Replaced as a whole, so an existing file is never left emptied or half-written.
-    const FileWriteResult result = writeFileAtomically(lastSaveFile_, exportLines_.text());
+    const platform::FileWriteResult result =
+        platform::writeFileAtomically(lastSaveFile_, exportLines_.text());
     if (!result.ok()) {
         throw std::runtime_error(fileWriteErrorMessage(lastSaveFile_, result).toStdString());
     }

@@ -163,7 +163,7 @@ private:
     QTimer* statisticsPending_ = nullptr;
     TrendWindow* trendWindow_ = nullptr;
 
-    ProgramPaths paths_;
+    platform::ProgramPaths paths_;
     ExportLineList exportLines_;
     QString lastSaveFile_;
     std::unique_ptr<QPrinter> printer_;

@@ -52,9 +52,11 @@ void fillModel(MeasurementListModel& model, long rows) {
 
 QTreeWidgetItem* treeItem(long i) {
     const TypicalRow r;
-    return new QTreeWidgetItem(QStringList{
-        fromCp1252(r.date), fromCp1252(r.time), fromCp1252(trimBlanksAndControls(r.mode)),
-        fromCp1252(trimBlanksAndControls(valueText(i))), fromCp1252(r.comment)});
+    return new QTreeWidgetItem(
+        QStringList{platform::fromCp1252(r.date), platform::fromCp1252(r.time),
+                    platform::fromCp1252(trimBlanksAndControls(r.mode)),
+                    platform::fromCp1252(trimBlanksAndControls(valueText(i))),
+                    platform::fromCp1252(r.comment)});
 }
 
 void fillTree(QTreeWidget& tree, long rows) {

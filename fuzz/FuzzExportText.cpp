@@ -21,13 +21,13 @@ namespace zt40::fuzz {
 namespace {
 
 bool roundTrips(std::string_view bytes) {
-    return toCp1252(fromCp1252(bytes)) == bytes;
+    return platform::toCp1252(platform::fromCp1252(bytes)) == bytes;
 }
 
 int testOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(data), size);
     FUZZ_CHECK(roundTrips(raw));
-    FUZZ_CHECK(fromCp1252(raw).size() == static_cast<qsizetype>(size));
+    FUZZ_CHECK(platform::fromCp1252(raw).size() == static_cast<qsizetype>(size));
 
     MeasurementListModel model;
     fuzz::Input in(data, size);
@@ -51,7 +51,7 @@ int testOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& text = lines.text();
     FUZZ_CHECK(lines.size() == static_cast<std::size_t>(model.count()) + 1);
     FUZZ_CHECK(roundTrips(text));
-    FUZZ_CHECK(toCp1252(lines.unicodeText()) == text);
+    FUZZ_CHECK(platform::toCp1252(lines.unicodeText()) == text);
 
     // Line by line: no other line break, CR LF at the end, numbered from 1, five tabs between
     // the fields and the texts' own tabs besides.

@@ -17,7 +17,7 @@ void ExportLineList::reserve(std::size_t lines, std::size_t bytes) {
 }
 
 QString ExportLineList::unicodeText() const {
-    return fromCp1252(text_);
+    return platform::fromCp1252(text_);
 }
 
 void ExportLineList::beginLine() {

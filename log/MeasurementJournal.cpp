@@ -308,12 +308,12 @@ bool MeasurementJournal::start(const QString& path, std::size_t keepBytes) {
             return false;
         }
     } else if (!file_.resize(static_cast<qint64>(keepBytes)) ||
-               !file_.seek(static_cast<qint64>(keepBytes)) || !syncData(file_)) {
+               !file_.seek(static_cast<qint64>(keepBytes)) || !platform::syncData(file_)) {
         // Cut back to the good records: a torn last line must not swallow the next record.
         fail(file_.errorString());
         return false;
     }
-    syncFolder(path);
+    platform::syncFolder(path);
 
     const MeasurementListModel* m = &model_;
     connections_ = {
@@ -340,7 +340,7 @@ void MeasurementJournal::discard() {
     stop();
     if (!path_.isEmpty()) {
         if (QFile::remove(path_)) {
-            syncFolder(path_);
+            platform::syncFolder(path_);
         }
         path_.clear();
     }
@@ -361,7 +361,7 @@ bool MeasurementJournal::writeAndSync(std::string_view bytes) {
         fail(errno != 0 ? systemError() : file_.errorString());
         return false;
     }
-    if (!syncData(file_)) {
+    if (!platform::syncData(file_)) {
         fail(systemError());
         return false;
     }

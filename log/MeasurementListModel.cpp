@@ -185,7 +185,7 @@ QVariant MeasurementListModel::data(const QModelIndex& index, int role) const {
     }
     switch (role) {
     case Qt::DisplayRole:
-        return fromCp1252(text(index.row(), index.column()));
+        return platform::fromCp1252(text(index.row(), index.column()));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(columnAlignment(index.column()) | Qt::AlignVCenter);
     default:
@@ -200,7 +200,7 @@ QVariant MeasurementListModel::headerData(int section, Qt::Orientation orientati
     }
     switch (role) {
     case Qt::DisplayRole:
-        return fromCp1252(captions_[section]);
+        return platform::fromCp1252(captions_[section]);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(columnAlignment(section) | Qt::AlignVCenter);
     default:

@@ -133,7 +133,7 @@ TEST_F(Desktop, WithoutAChmProgramTheHelpWindowShowsThePagesOfTheActiveLanguage)
         ASSERT_NE(help, nullptr);
         EXPECT_TRUE(help->isVisible());
         EXPECT_EQ(help->windowTitle(), c.title);
-        EXPECT_EQ(help->findChild<QToolButton*>("HelpBack")->text(), fromCp1252(c.back));
+        EXPECT_EQ(help->findChild<QToolButton*>("HelpBack")->text(), platform::fromCp1252(c.back));
 
         // Following a link, then back and forward again.
         QTextBrowser* browser = help->browser();
@@ -199,7 +199,7 @@ TEST_F(Desktop, WindowTitlesAreExactlyTheProgramsOwn) {
         dialog->close();
     });
     form.ListView1DblClick();
-    EXPECT_EQ(commentTitle, fromCp1252("Kommentar \xE4ndern"));
+    EXPECT_EQ(commentTitle, platform::fromCp1252("Kommentar \xE4ndern"));
     // The window system appends a display name to every title when one is set; the desktop
     // names the program through its entry zt40.desktop instead.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());

@@ -209,7 +209,7 @@ TEST_F(ExportAndPrint, NoSpreadsheetProgramIsToldInTheLanguage) {
     });
     form().exportBClick();
     qputenv("PATH", path);
-    EXPECT_EQ(message, fromCp1252(exportTexts(0).spreadsheetMissing));
+    EXPECT_EQ(message, platform::fromCp1252(exportTexts(0).spreadsheetMissing));
     EXPECT_EQ(clipboard(), EnglishHeader);
 }
 

@@ -144,10 +144,10 @@ TEST_F(Journal, EditedAndDeletedRowsSurviveAKill) {
     EXPECT_EQ(name, "JournalRestoreBox");
     const MeasurementListModel& list = form.measurementList();
     EXPECT_EQ(listText(list), expected);
-    EXPECT_EQ(question,
-              QString("The program did not end properly last time: 3 readings (the "
-                      "first of %1 %2) were not saved. Restore them?")
-                  .arg(fromCp1252(list.text(0, ColDate)), fromCp1252(list.text(0, ColTime))));
+    EXPECT_EQ(question, QString("The program did not end properly last time: 3 readings (the "
+                                "first of %1 %2) were not saved. Restore them?")
+                            .arg(platform::fromCp1252(list.text(0, ColDate)),
+                                 platform::fromCp1252(list.text(0, ColTime))));
 
     // This run's readings follow the restored ones, in the same journal.
     ASSERT_TRUE(measure(form));

@@ -34,7 +34,7 @@ protected:
 };
 
 QString text(const char* cp1252) {
-    return fromCp1252(cp1252);
+    return platform::fromCp1252(cp1252);
 }
 
 } // namespace

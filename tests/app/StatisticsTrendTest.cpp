@@ -52,7 +52,8 @@ protected:
         const MeasurementListModel& list = form().measurementList();
         for (int row = 0; row < list.count(); ++row) {
             bool ok = false;
-            const double v = fromCp1252(list.text(row, ColValue)).replace(',', '.').toDouble(&ok);
+            const double v =
+                platform::fromCp1252(list.text(row, ColValue)).replace(',', '.').toDouble(&ok);
             if (ok) {
                 out.push_back(v);
             }
@@ -118,7 +119,7 @@ TEST(StatisticsLine, ExtremesKeepTheReadingsDecimalsMeanAndDeviationGetOneMore) 
         for (const char* value : c.values) {
             list.appendRow("d", "t", "C", value, "");
         }
-        EXPECT_EQ(fromCp1252(statisticsLineText(statistics, c.language, c.separator)),
+        EXPECT_EQ(platform::fromCp1252(statisticsLineText(statistics, c.language, c.separator)),
                   QString::fromUtf8(c.line));
     }
 }

@@ -221,13 +221,13 @@ TEST(JournalSessionEnd, ACleanEndRemovesTheJournalAndTheRemovalIsSynced) {
             model.appendRow("d", "t", "m", "v", "");
         }
         QStringList synced;
-        setSyncObserver([&](const QString& path, bool ok) {
+        platform::setSyncObserver([&](const QString& path, bool ok) {
             if (ok) {
                 synced << path;
             }
         });
         session.finish(c.clean);
-        setSyncObserver({});
+        platform::setSyncObserver({});
         EXPECT_EQ(QFile::exists(dir.filePath("zt40.journal")), c.kept) << c.clean << c.rows;
         EXPECT_EQ(synced, c.kept ? QStringList{} : QStringList{dir.path()});
         EXPECT_TRUE(questions.calls.isEmpty());

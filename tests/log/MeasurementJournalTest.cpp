@@ -215,7 +215,7 @@ TEST_F(JournalFile, EachRecordIsOnDiskBeforeTheNextChange) {
         bool ok;
     };
     std::vector<Sync> syncs;
-    setSyncObserver([&](const QString& synced, bool ok) {
+    platform::setSyncObserver([&](const QString& synced, bool ok) {
         if (synced == path) {
             syncs.push_back({QFileInfo(path).size(), ok});
         }
@@ -239,5 +239,5 @@ TEST_F(JournalFile, EachRecordIsOnDiskBeforeTheNextChange) {
         EXPECT_EQ(syncs[0].size, QFileInfo(path).size()) << c.change;
         EXPECT_TRUE(fileBytes(path).ends_with("\r\n")) << c.change;
     }
-    setSyncObserver({});
+    platform::setSyncObserver({});
 }

@@ -39,7 +39,7 @@ TEST(ProgramPaths, ThePlacesOfTheFlagIconsDecideTheMode) {
         {"elsewhere, not installed", withoutFlags.path(), QString(), false},
     };
     for (const Case& c : cases) {
-        const ProgramPaths paths = programPaths(c.working, c.installed);
+        const platform::ProgramPaths paths = platform::programPaths(c.working, c.installed);
         EXPECT_EQ(paths.installed, c.installedMode) << c.what;
         EXPECT_EQ(paths.programDirectory, c.working + '/') << c.what;
         if (c.installedMode) {
@@ -98,7 +98,8 @@ TEST(ProgramPaths, AnInstalledProgramSavesIntoDocumentsOrElseTheHomeFolder) {
         } else if (*c.documents != 0) {
             touch(home.filePath("Documents"));
         }
-        const ProgramPaths paths = programPaths(working.path(), installation.path());
+        const platform::ProgramPaths paths =
+            platform::programPaths(working.path(), installation.path());
         ASSERT_TRUE(paths.installed) << c.what;
         EXPECT_EQ(paths.saveDirectory, home.path() + c.expected) << c.what;
     }
