@@ -2,8 +2,6 @@
 
 #include "Languages.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -22,21 +20,6 @@ void showHandlerError(const char* message) {
 
 void showHandlerError(const std::exception& error) {
     showHandlerError(error.what());
-}
-
-QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result) {
-    const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    switch (result.failure) {
-    case FileWriteResult::Failure::None:
-        return {};
-    case FileWriteResult::Failure::Create:
-        return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
-            .arg(name, result.reason);
-    case FileWriteResult::Failure::Write:
-        return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
-            .arg(name, result.reason);
-    }
-    return {};
 }
 
 bool useQtTranslations(int language) {

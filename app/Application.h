@@ -3,8 +3,6 @@
 // goes on.
 #pragma once
 
-#include "AtomicFile.h"
-
 #include <QApplication>
 
 #include <exception>
@@ -17,10 +15,6 @@ inline constexpr const char* ApplicationTitle = "MIRELANTA ZT 40";
 // Shows the message of an error that escaped a handler.
 void showHandlerError(const std::exception& error);
 void showHandlerError(const char* message);
-
-// The text of the message box for a failed write: "Datei "<full name>" kann nicht erstellt
-// werden. <reason>" when the file could not be created, a matching text when writing failed.
-QString fileWriteErrorMessage(const QString& path, const FileWriteResult& result);
 
 // Loads Qt's own translations (message box buttons, file and print dialogs) for a language
 // number; English, or a language whose translation file is missing, leaves Qt in English.

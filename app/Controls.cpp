@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QToolButton>
 
@@ -54,6 +55,13 @@ void centreOnScreen(QWidget* window) {
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+bool askYesNo(const QString& title, const QString& text, const char* objectName) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                    nullptr);
+    box.setObjectName(objectName);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace zt40

@@ -1,4 +1,4 @@
-// Small helpers the windows share for their labels and placement.
+// Small helpers the windows share for their labels, placement and questions.
 #pragma once
 
 #include <QColor>
@@ -25,5 +25,9 @@ QToolButton* iconButton(QWidget* parent, const char* objectName, const QString& 
 
 // Centres the window, frame and title bar included, on the available area of its screen.
 void centreOnScreen(QWidget* window);
+
+// A yes/no question box with the question-mark icon, named `objectName` so that tests find it;
+// true for Yes.
+bool askYesNo(const QString& title, const QString& text, const char* objectName);
 
 } // namespace zt40

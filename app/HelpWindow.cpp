@@ -77,9 +77,10 @@ bool HelpWindow::showHelp(const QString& dataDirectory, int language) {
 }
 
 void HelpWindow::setTexts(int language) {
-    back_->setText(fromCp1252(helpWindowText(language, HelpText::Back)));
-    forward_->setText(fromCp1252(helpWindowText(language, HelpText::Forward)));
-    contents_->setText(fromCp1252(helpWindowText(language, HelpText::Contents)));
+    const HelpTexts& t = helpTexts(language);
+    back_->setText(platform::fromCp1252(t.back));
+    forward_->setText(platform::fromCp1252(t.forward));
+    contents_->setText(platform::fromCp1252(t.contents));
 }
 
 } // namespace zt40

@@ -3,17 +3,30 @@
 // as they are. %1, %2, ... are filled in by the caller.
 #pragma once
 
-#include <string>
-
 namespace zt40 {
 
-// %1 the number of readings, %2 and %3 date and time of the first of them.
-std::string journalRestoreQuestion(int language, int readings);
-// Another program holds the journal's lock.
-std::string journalLockedText(int language);
-// %1 the journal file, %2 the system's reason.
-std::string journalFailedText(int language);
-// Closing the main window while readings have not been exported since their last change.
-std::string unsavedCloseQuestion(int language);
+struct JournalTexts {
+    // Restore what a run that did not end cleanly left behind? %1 the number of readings,
+    // %2 and %3 date and time of the first of them.
+    const char* restoreOne;
+    const char* restoreMany;
+    // Another program holds the journal's lock.
+    const char* locked;
+    // A lock that cannot be checked: take it over? %1 the lock file.
+    const char* takeOverLock;
+    // The old journal was kept aside, %1 its full path: nothing restored from it, or only the
+    // readings before a damaged record.
+    const char* keptAsideUnreadable;
+    const char* keptAsideRemainder;
+    // %1 the journal file, %2 one of the reasons below or the system's reason.
+    const char* failed;
+    const char* folderNotMade;
+    const char* lockNotMade;
+    const char* notKeptAside; // %1 the name meant for the old journal
+    // Closing the main window while readings have not been exported since their last change.
+    const char* unsavedClose;
+};
+// The texts of a language; English for a number outside 0 to 2.
+const JournalTexts& journalTexts(int language);
 
 } // namespace zt40

@@ -48,7 +48,7 @@ const QRect ReportButtonGeometry(420, 464, 97, 25);
 constexpr const char* Gap = "    ";
 
 QString text(const char* cp1252) {
-    return fromCp1252(cp1252);
+    return platform::fromCp1252(cp1252);
 }
 
 } // namespace
@@ -156,9 +156,10 @@ QString JudgementPanel::saveReport(const QString& path) {
     content.serial = form_.SerialNr->text();
     content.firmware = form_.Label7->text();
     content.created = QDateTime::currentDateTime();
-    content.createdText = fromCp1252(platform::dateText(QLocale::system(), content.created)) +
-                          QLatin1Char(' ') +
-                          fromCp1252(platform::timeText(QLocale::system(), content.created));
+    content.createdText =
+        platform::fromCp1252(platform::dateText(QLocale::system(), content.created)) +
+        QLatin1Char(' ') +
+        platform::fromCp1252(platform::timeText(QLocale::system(), content.created));
     content.user = loginName();
     content.settings = settings_;
     content.statisticsItems = statisticsItems(ActiveLanguage, separator);

@@ -109,20 +109,6 @@ std::string helpFileName(int language) {
     }
 }
 
-std::string spreadsheetMissingText(int language) {
-    switch (language) {
-    case LanguageGerman:
-        return "Es konnte kein Tabellenkalkulationsprogramm gestartet werden. "
-               "Die Daten stehen in der Zwischenablage.";
-    case LanguageFrench:
-        return "Aucun tableur n'a pu \xEAtre d\xE9marr\xE9. "
-               "Les donn\xE9"
-               "es sont dans le presse-papiers.";
-    default:
-        return "No spreadsheet program could be started. The data are on the clipboard.";
-    }
-}
-
 namespace {
 
 // One of three texts by language number, English for a number outside 0 to 2.
@@ -133,6 +119,17 @@ const Texts& ofLanguage(int language, const Texts& english, const Texts& german,
 }
 
 } // namespace
+
+const ExportTexts& exportTexts(int language) {
+    static const ExportTexts english{
+        "No spreadsheet program could be started. The data are on the clipboard."};
+    static const ExportTexts german{"Es konnte kein Tabellenkalkulationsprogramm gestartet werden. "
+                                    "Die Daten stehen in der Zwischenablage."};
+    static const ExportTexts french{"Aucun tableur n'a pu \xEAtre d\xE9marr\xE9. "
+                                    "Les donn\xE9"
+                                    "es sont dans le presse-papiers."};
+    return ofLanguage(language, english, german, french);
+}
 
 const StatisticsTexts& statisticsTexts(int language) {
     static const StatisticsTexts english{
@@ -196,37 +193,18 @@ const TrendTexts& trendTexts(int language) {
     return ofLanguage(language, english, german, french);
 }
 
-std::string helpWindowText(int language, HelpText which) {
-    struct Texts {
-        const char* back;
-        const char* forward;
-        const char* contents;
-        const char* pagesMissing;
-    };
-    static constexpr Texts english{"Back", "Forward", "Contents",
+const HelpTexts& helpTexts(int language) {
+    static const HelpTexts english{"Back", "Forward", "Contents",
                                    "The help pages could not be found in:"};
-    static constexpr Texts german{"Zur\xFC"
+    static const HelpTexts german{"Zur\xFC"
                                   "ck",
                                   "Vor", "Inhalt", "Die Hilfeseiten wurden nicht gefunden in:"};
-    static constexpr Texts french{"Pr\xE9"
+    static const HelpTexts french{"Pr\xE9"
                                   "c\xE9"
                                   "dent",
                                   "Suivant", "Sommaire",
                                   "Les pages d'aide sont introuvables dans :"};
-    const Texts& texts = language == LanguageGerman   ? german
-                         : language == LanguageFrench ? french
-                                                      : english;
-    switch (which) {
-    case HelpText::Back:
-        return texts.back;
-    case HelpText::Forward:
-        return texts.forward;
-    case HelpText::Contents:
-        return texts.contents;
-    case HelpText::PagesMissing:
-        return texts.pagesMissing;
-    }
-    return {};
+    return ofLanguage(language, english, german, french);
 }
 
 } // namespace zt40

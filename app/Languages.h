@@ -65,12 +65,18 @@ std::string uiText(int slot);
 // "" for a number outside 0 to 2.
 std::string helpFileName(int language);
 
-// Our own message when no spreadsheet program can be started, kept apart from the tables
-// so that their 26 slots stay as they are.
-std::string spreadsheetMissingText(int language);
+// Our own texts come apart from the tables, so that their 26 slots stay as they are: one
+// struct per topic, the texts of a language from a function of the language number (English
+// for a number outside 0 to 2), placeholders %1, %2 filled by the caller.
 
-// Our own texts of the statistics line under the list, likewise apart from the tables. Each
-// caption carries its own punctuation (French sets a blank before the colon).
+// Our own texts of the export.
+struct ExportTexts {
+    const char* spreadsheetMissing; // no spreadsheet program could be started
+};
+const ExportTexts& exportTexts(int language);
+
+// Our own texts of the statistics line under the list. Each caption carries its own
+// punctuation (French sets a blank before the colon).
 struct StatisticsTexts {
     const char* count;
     const char* mean;
@@ -81,7 +87,6 @@ struct StatisticsTexts {
     const char* nonNumericOne;  // one value that is no number
     const char* nonNumericMany; // %1 values that are no number
 };
-// The texts of a language; English for a number outside 0 to 2.
 const StatisticsTexts& statisticsTexts(int language);
 
 // Our own texts of the trend window and the button that opens it.
@@ -97,12 +102,15 @@ struct TrendTexts {
     const char* saveError;  // %1: the file, %2: why
     const char* printError; // %1: the printer or file
 };
-// The texts of a language; English for a number outside 0 to 2.
 const TrendTexts& trendTexts(int language);
 
-// Our own texts of the help window, and the message when its pages are missing (followed by
-// the folder looked in).
-enum class HelpText { Back, Forward, Contents, PagesMissing };
-std::string helpWindowText(int language, HelpText which);
+// Our own texts of the help window, and the message when its pages are missing.
+struct HelpTexts {
+    const char* back;
+    const char* forward;
+    const char* contents;
+    const char* pagesMissing; // followed by the folder looked in
+};
+const HelpTexts& helpTexts(int language);
 
 } // namespace zt40

@@ -21,7 +21,7 @@ namespace zt40 {
 namespace {
 
 QString text(const char* cp1252) {
-    return fromCp1252(cp1252);
+    return platform::fromCp1252(cp1252);
 }
 
 QLineEdit* numberEdit(QWidget* parent, const char* name) {
@@ -33,7 +33,7 @@ QLineEdit* numberEdit(QWidget* parent, const char* name) {
 }
 
 QString numberText(const std::optional<double>& value, char separator) {
-    return value ? fromCp1252(decimalText(*value, separator)) : QString();
+    return value ? platform::fromCp1252(decimalText(*value, separator)) : QString();
 }
 
 } // namespace
@@ -168,14 +168,14 @@ bool LimitsWindow::readField(QLineEdit* edit, QLabel* label, std::optional<doubl
     if (typed.isEmpty()) {
         return true;
     }
-    const std::string bytes = toCp1252(typed);
+    const std::string bytes = platform::toCp1252(typed);
     // A character the code page lacks comes back as '?', which no number holds.
     value = parseDecimalText(bytes, separator_);
     if (value) {
         return true;
     }
     const LimitsTexts& t = limitsTexts(ActiveLanguage);
-    const QString example = fromCp1252(decimalText(12.5, separator_));
+    const QString example = platform::fromCp1252(decimalText(12.5, separator_));
     QString field = label->text();
     refuse(text(t.notANumber).arg(field, typed, example), edit);
     return false;
@@ -203,7 +203,7 @@ void LimitsWindow::accept() {
                 return;
             }
         } else {
-            f.value = parseDecimalText(toCp1252(f.edit->text()), separator_);
+            f.value = parseDecimalText(platform::toCp1252(f.edit->text()), separator_);
         }
     }
 

@@ -1,9 +1,8 @@
 #include "ProfileFile.h"
 
-#include "Application.h"
-#include "AtomicFile.h"
-
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <charconv>
 #include <filesystem>
@@ -148,6 +147,21 @@ std::string readWholeFile(const std::string& path, bool& ok) {
 
 } // namespace
 
+QString fileWriteErrorMessage(const QString& path, const platform::FileWriteResult& result) {
+    const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    switch (result.failure) {
+    case platform::FileWriteResult::Failure::None:
+        return {};
+    case platform::FileWriteResult::Failure::Create:
+        return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+            .arg(name, result.reason);
+    case platform::FileWriteResult::Failure::Write:
+        return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
+            .arg(name, result.reason);
+    }
+    return {};
+}
+
 std::optional<std::string> profileValue(std::string_view content, std::string_view section,
                                         std::string_view key) {
     const auto lines = splitLines(content);
@@ -242,7 +256,7 @@ void ProfileFile::WriteStrings(
     for (const auto& [key, value] : values) {
         updated = profileWithValue(updated, section, key, value);
     }
-    const FileWriteResult result = writeFileAtomically(path, updated);
+    const platform::FileWriteResult result = platform::writeFileAtomically(path, updated);
     if (!result.ok()) {
         throw std::runtime_error(fileWriteErrorMessage(path, result).toStdString());
     }

@@ -4,6 +4,10 @@
 // byte for byte as it was, new lines written with CR LF, a missing file created.
 #pragma once
 
+#include "AtomicFile.h"
+
+#include <QString>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +27,11 @@ std::string profileWithValue(std::string_view content, std::string_view section,
 
 // A decimal integer with optional sign, blanks around it allowed; nothing for anything else.
 std::optional<int> profileInteger(std::string_view text);
+
+// The text of the message box for a failed write: "Datei "<full name>" kann nicht erstellt
+// werden. <reason>" when the file could not be created, a matching text when writing failed.
+// For the settings file and the export's .dat file alike.
+QString fileWriteErrorMessage(const QString& path, const platform::FileWriteResult& result);
 
 // One settings file, opened by path for one access and released right after it.
 class ProfileFile {

@@ -28,7 +28,7 @@ const QColor RuleColour(150, 150, 150);
 const QString Dash = QStringLiteral("\u2013");
 
 QString text(const char* cp1252) {
-    return fromCp1252(cp1252);
+    return platform::fromCp1252(cp1252);
 }
 
 QFont font(double points, bool bold = false) {
@@ -41,7 +41,7 @@ QFont font(double points, bool bold = false) {
 
 QString figure(bool exists, double value, int decimals, char separator) {
     const std::string shown = exists ? formatStatistic(value, decimals, separator) : "";
-    return shown.empty() ? Dash : fromCp1252(shown);
+    return shown.empty() ? Dash : platform::fromCp1252(shown);
 }
 
 QString verdictWord(Verdict verdict, const VerdictTexts& t) {
@@ -154,7 +154,7 @@ private:
         painter_->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, footer_);
         painter_->drawText(
             box, Qt::AlignRight | Qt::AlignVCenter,
-            fromCp1252(texts_.page).arg(QString::number(page_), QString::number(total_)));
+            platform::fromCp1252(texts_.page).arg(QString::number(page_), QString::number(total_)));
     }
     void newPage() {
         footer();
@@ -176,7 +176,7 @@ private:
 };
 
 QString limitValue(const std::optional<double>& value, char separator) {
-    return value ? fromCp1252(decimalText(*value, separator)) : Dash;
+    return value ? platform::fromCp1252(decimalText(*value, separator)) : Dash;
 }
 
 void drawReport(Pages& pages, const ReportContent& c) {
@@ -199,8 +199,8 @@ void drawReport(Pages& pages, const ReportContent& c) {
     };
     field(t.program, c.program);
     field(t.instrument, QStringLiteral("%1 %2    %3 %4")
-                            .arg(fromCp1252(uiText(Slot::SerialCaption)), c.serial,
-                                 fromCp1252(uiText(Slot::FirmwareCaption)), c.firmware));
+                            .arg(platform::fromCp1252(uiText(Slot::SerialCaption)), c.serial,
+                                 platform::fromCp1252(uiText(Slot::FirmwareCaption)), c.firmware));
     field(t.created, c.createdText);
     field(t.user, c.user);
     const LimitSettings& s = c.settings.limits;
@@ -222,7 +222,7 @@ void drawReport(Pages& pages, const ReportContent& c) {
 
     pages.heading(text(t.allReadings));
     for (const std::string& item : c.statisticsItems) {
-        pages.line(fromCp1252(item), normal, 5);
+        pages.line(platform::fromCp1252(item), normal, 5);
     }
 
     if (c.drawTrend) {
@@ -277,7 +277,7 @@ void drawReport(Pages& pages, const ReportContent& c) {
                                       {w - 30, 30, Qt::AlignLeft}};
     QStringList titles{QStringLiteral("#")};
     for (int k = 0; k < ColumnCount; ++k) {
-        titles << fromCp1252(uiText(Slot::FirstColumn + k));
+        titles << platform::fromCp1252(uiText(Slot::FirstColumn + k));
     }
     titles << (limits.any() ? text(t.verdict) : QString());
     pages.heading(text(t.rows), 2 * RowHeight);
@@ -295,7 +295,7 @@ void drawReport(Pages& pages, const ReportContent& c) {
         const QColor mark = outside ? OutsideColour : QColor(Qt::black);
         QStringList cells{QString::number(row + 1)};
         for (int k = 0; k < ColumnCount; ++k) {
-            cells << fromCp1252(list.text(row, k));
+            cells << platform::fromCp1252(list.text(row, k));
         }
         cells << verdictWord(verdict, v);
         pages.cells(columns, cells, small,

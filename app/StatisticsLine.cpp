@@ -16,8 +16,10 @@ std::string statisticsLineText(const MeasurementStatistics& statistics, int lang
                                char decimalSeparator) {
     const StatisticsTexts& t = statisticsTexts(language);
     const RunningStatistics& v = statistics.values();
-    const int decimals = statistics.decimals() + 1;
-    const auto figure = [&](bool exists, double value) {
+    // Minimum, maximum and range are readings or differences of readings: their own decimals.
+    // Mean and deviation get one more.
+    const int own = statistics.decimals();
+    const auto figure = [&](bool exists, double value, int decimals) {
         const std::string text = exists ? formatStatistic(value, decimals, decimalSeparator) : "";
         return text.empty() ? std::string(Dash) : text;
     };
@@ -25,11 +27,11 @@ std::string statisticsLineText(const MeasurementStatistics& statistics, int lang
     const auto deviation = v.standardDeviation();
 
     std::string line = t.count + std::to_string(v.count());
-    line += Gap + (t.mean + figure(any, v.mean()));
-    line += Gap + (t.deviation + figure(deviation.has_value(), deviation.value_or(0)));
-    line += Gap + (t.minimum + figure(any, v.minimum()));
-    line += Gap + (t.maximum + figure(any, v.maximum()));
-    line += Gap + (t.range + figure(any, v.maximum() - v.minimum()));
+    line += Gap + (t.mean + figure(any, v.mean(), own + 1));
+    line += Gap + (t.deviation + figure(deviation.has_value(), deviation.value_or(0), own + 1));
+    line += Gap + (t.minimum + figure(any, v.minimum(), own));
+    line += Gap + (t.maximum + figure(any, v.maximum(), own));
+    line += Gap + (t.range + figure(any, v.maximum() - v.minimum(), own));
     if (statistics.nonNumeric() == 1) {
         line += Gap + std::string(t.nonNumericOne);
     } else if (statistics.nonNumeric() > 1) {

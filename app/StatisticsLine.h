@@ -1,6 +1,7 @@
 // The statistics line under the measurement list: n, mean, standard deviation, minimum,
-// maximum and range in the active language, numbers with the user's decimal separator and
-// one decimal more than the readings carry.
+// maximum and range in the active language, numbers with the user's decimal separator;
+// minimum, maximum and range with the decimals the readings carry, mean and deviation with
+// one more.
 #pragma once
 
 #include <string>

@@ -4,6 +4,7 @@
 #include "Languages.h"
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
+#include "TrendScale.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -23,7 +24,6 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <cmath>
 
 namespace zt40 {
 
@@ -36,52 +36,20 @@ constexpr int MaxPointsWithMarkers = 200;
 // per slice, drawn in a fraction of the time.
 constexpr int MaxPointsDrawn = 4000;
 constexpr int Slices = MaxPointsDrawn / 2;
+// At most this many intervals between the ticks of the reading axis.
+constexpr int MaxReadingTicks = 10;
 
 const QColor ReadingsColour(22, 52, 96);
 const QColor MeanColour(200, 90, 20);
 const QColor BandColour(65, 120, 184, 60);
 
 QString text(const char* cp1252) {
-    return fromCp1252(cp1252);
-}
-
-// The points of the rows first to last whose value is a number: reading number against value.
-QList<QPointF> points(const MeasurementListModel& list, int first, int last) {
-    QList<QPointF> out;
-    out.reserve(std::max(last - first + 1, 0));
-    for (int row = first; row <= last; ++row) {
-        if (const auto number = parseValueText(list.text(row, ColValue))) {
-            out.append(QPointF(row + 1, number->value));
-        }
-    }
-    return out;
-}
-
-// The lowest and highest point of each slice, in the order of their reading numbers.
-QList<QPointF> slicedExtremes(const QList<QPointF>& all) {
-    QList<QPointF> out;
-    out.reserve(2 * Slices);
-    const qsizetype n = all.size();
-    for (int slice = 0; slice < Slices; ++slice) {
-        const qsizetype begin = n * slice / Slices;
-        const qsizetype end = n * (slice + 1) / Slices;
-        if (begin == end) {
-            continue;
-        }
-        const auto [low, high] =
-            std::minmax_element(all.begin() + begin, all.begin() + end,
-                                [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
-        out.append(low->x() <= high->x() ? *low : *high);
-        if (low != high) {
-            out.append(low->x() <= high->x() ? *high : *low);
-        }
-    }
-    return out;
+    return platform::fromCp1252(cp1252);
 }
 
 } // namespace
 
-TrendWindow::TrendWindow(const MeasurementListModel& list, const MeasurementStatistics& statistics,
+TrendWindow::TrendWindow(const MeasurementListModel& list, MeasurementStatistics& statistics,
                          QString saveDirectory, QWidget* parent)
     : QWidget(parent, Qt::Window), list_(list), statistics_(statistics),
       saveDirectory_(std::move(saveDirectory)) {
@@ -149,21 +117,13 @@ TrendWindow::TrendWindow(const MeasurementListModel& list, const MeasurementStat
     pending_->setInterval(0);
     connect(pending_, &QTimer::timeout, this, &TrendWindow::refresh);
 
-    connect(&list, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex& parentIndex, int first, int last) {
-                if (!parentIndex.isValid()) {
-                    rowsAppended(first, last);
-                }
-            });
-    connect(&list, &QAbstractItemModel::rowsRemoved, this, &TrendWindow::listChanged);
-    connect(&list, &QAbstractItemModel::modelReset, this, &TrendWindow::listChanged);
-    connect(&list, &QAbstractItemModel::layoutChanged, this, &TrendWindow::listChanged);
-    connect(&list, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                if (topLeft.column() <= ColValue && bottomRight.column() >= ColValue) {
-                    listChanged();
-                }
-            });
+    // The chart draws the numbers the statistics read, not a second reading of its own.
+    statistics.keepRowValues();
+    // A new row only adds points at the end; a deletion renumbers the readings after it. A
+    // comment edit changes nothing drawn.
+    connect(&list, &MeasurementListModel::rowAppended, this, &TrendWindow::schedule);
+    connect(&list, &MeasurementListModel::rowRemoved, this, &TrendWindow::redrawAll);
+    connect(&list, &MeasurementListModel::rowsCleared, this, &TrendWindow::redrawAll);
 
     applyLanguage();
 }
@@ -182,27 +142,14 @@ void TrendWindow::applyLanguage() {
     meanLine->setName(text(t.mean));
     band->setName(text(t.band));
     axisX->setTitleText(text(t.readingNumber));
-    axisY->setTitleText(fromCp1252(uiText(Slot::FirstColumn + ColValue)));
+    axisY->setTitleText(platform::fromCp1252(uiText(Slot::FirstColumn + ColValue)));
     saveButton->setText(text(t.save));
     printButton->setText(text(t.print));
     saveDialog->setWindowTitle(text(t.saveTitle));
 }
 
-void TrendWindow::rowsAppended(int first, int last) {
-    // Rows added anywhere but at the end shift the reading numbers of those after them.
-    if (last != list_.count() - 1) {
-        listChanged();
-        return;
-    }
-    if (!redrawAll_ && firstNew_ < 0) {
-        firstNew_ = first;
-    }
-    schedule();
-}
-
-void TrendWindow::listChanged() {
+void TrendWindow::redrawAll() {
     redrawAll_ = true;
-    firstNew_ = -1;
     schedule();
 }
 
@@ -218,39 +165,36 @@ void TrendWindow::showEvent(QShowEvent* event) {
     refresh();
 }
 
+qsizetype TrendWindow::readingCount() const {
+    return statistics_.values().count();
+}
+
 void TrendWindow::refresh() {
     pending_->stop();
-    if (redrawAll_) {
-        all_ = points(list_, 0, list_.count() - 1);
-    } else if (firstNew_ >= 0) {
-        all_.append(points(list_, firstNew_, list_.count() - 1));
+    // The statistics have read every value already; the chart takes their numbers.
+    const std::vector<double>& values = statistics_.rowValues();
+    if (readingCount() > MaxPointsDrawn) {
+        readings->replace(slicedExtremes(values, Slices));
+    } else if (redrawAll_ || drawnRows_ > values.size()) {
+        readings->replace(readingPoints(values));
+    } else if (drawnRows_ < values.size()) {
+        readings->append(readingPoints(values, drawnRows_));
     }
-    if (all_.size() > MaxPointsDrawn) {
-        readings->replace(slicedExtremes(all_));
-    } else if (redrawAll_ || readings->count() > all_.size()) {
-        readings->replace(all_);
-    } else if (readings->count() < all_.size()) {
-        readings->append(all_.mid(readings->count()));
-    }
+    drawnRows_ = values.size();
     redrawAll_ = false;
-    firstNew_ = -1;
     updateSummary();
 }
 
 void TrendWindow::updateSummary() {
     const RunningStatistics& v = statistics_.values();
-    readings->setPointsVisible(all_.size() <= MaxPointsWithMarkers);
+    readings->setPointsVisible(readingCount() <= MaxPointsWithMarkers);
 
     const double firstX = 1;
     const double lastX = std::max(list_.count(), 2);
     axisX->setRange(firstX, lastX);
-    // Ticks on whole reading numbers, 1, 2 or 5 times a power of ten apart, at most ten.
-    double step = 1;
-    for (int k = 0; (lastX - firstX) / step > 10; ++k) {
-        step *= k % 3 == 1 ? 2.5 : 2;
-    }
-    axisX->setTickInterval(step);
-    axisX->setTickAnchor(step > 1 ? 0 : 1);
+    const AxisTicks ticks = readingTicks(firstX, lastX, MaxReadingTicks);
+    axisX->setTickInterval(ticks.interval);
+    axisX->setTickAnchor(ticks.anchor);
 
     auto* upper = band->upperSeries();
     auto* lower = band->lowerSeries();
@@ -272,23 +216,11 @@ void TrendWindow::updateSummary() {
         lower->clear();
     }
 
-    double low = std::min(v.minimum(), mean - s);
-    double high = std::max(v.maximum(), mean + s);
-    const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.01, 0.5);
-    low -= margin;
-    high += margin;
-    axisY->setRange(low, high);
+    const ValueRange range = valueAxisRange(v.minimum(), v.maximum(), mean, s);
+    axisY->setRange(range.low, range.high);
     axisY->applyNiceNumbers();
-    low = axisY->min();
-    high = axisY->max();
-    // As many decimals on the value axis as its ticks need.
-    const double interval = (high - low) / std::max(axisY->tickCount() - 1, 1);
-    int decimals = 0;
-    for (double scaled = interval;
-         decimals < 9 && std::abs(scaled - std::round(scaled)) > 1e-6 * scaled; scaled *= 10) {
-        ++decimals;
-    }
-    axisY->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+    axisY->setLabelFormat(
+        QStringLiteral("%.%1f").arg(labelDecimals(axisY->min(), axisY->max(), axisY->tickCount())));
 }
 
 QString TrendWindow::savePicture(const QString& path) {

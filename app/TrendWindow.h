@@ -3,11 +3,10 @@
 // The chart can be saved as a PNG picture and printed.
 #pragma once
 
-#include <QList>
-#include <QPointF>
 #include <QString>
 #include <QWidget>
 
+#include <cstddef>
 #include <memory>
 
 class QAreaSeries;
@@ -29,7 +28,7 @@ class MeasurementStatistics;
 class TrendWindow : public QWidget {
     Q_OBJECT
 public:
-    TrendWindow(const MeasurementListModel& list, const MeasurementStatistics& statistics,
+    TrendWindow(const MeasurementListModel& list, MeasurementStatistics& statistics,
                 QString saveDirectory, QWidget* parent = nullptr);
     ~TrendWindow() override;
 
@@ -44,9 +43,10 @@ public:
     // Draws the chart onto a printer page; "" or the reason it failed.
     QString printOn(QPrinter& printer);
 
-    // Numeric readings in the chart. Of a long list the chart draws only the lowest and the
-    // highest of each slice of reading numbers, so the series may hold fewer points.
-    qsizetype readingCount() const { return all_.size(); }
+    // Numeric readings of the list, in the chart from its next refresh on. Of a long list the
+    // chart draws only the lowest and the highest of each slice of reading numbers, so the
+    // series may hold fewer points.
+    qsizetype readingCount() const;
 
     void saveClick();
     void printClick();
@@ -68,21 +68,19 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void rowsAppended(int first, int last);
-    void listChanged();
+    void redrawAll();
     void schedule();
     void updateSummary();
     void showError(const QString& text);
 
     const MeasurementListModel& list_;
-    const MeasurementStatistics& statistics_;
+    MeasurementStatistics& statistics_;
     QString saveDirectory_;
     QTimer* pending_ = nullptr;
-    // Rows from here on are not in the chart yet; -1 when it is up to date. A change other
-    // than rows appended at the end redraws everything.
-    int firstNew_ = -1;
+    // A deletion renumbers readings: the next refresh replaces every point; otherwise it
+    // adds only the rows after those drawn.
     bool redrawAll_ = true;
-    QList<QPointF> all_; // every numeric reading: reading number, value
+    std::size_t drawnRows_ = 0;
     std::unique_ptr<QPrinter> printer_;
 };
 

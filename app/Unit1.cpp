@@ -5,7 +5,8 @@
 #include "Controls.h"
 #include "Cp1252.h"
 #include "HelpWindow.h"
-#include "JournalKeeper.h"
+#include "JournalBoxes.h"
+#include "JournalSession.h"
 #include "JournalTexts.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
@@ -121,7 +122,7 @@ QPushButton* pushButton(QWidget* parent, const char* name, const char* text, QRe
 }
 
 void setAutoText(QLabel* label, std::string_view text) {
-    setLabelText(label, fromCp1252(text));
+    setLabelText(label, platform::fromCp1252(text));
 }
 
 } // namespace
@@ -155,7 +156,7 @@ void TMainForm::createControls() {
     Label25->setFont(pixelFont(32, true));
     Label25->adjustSize();
     setTextColour(Label25, DesignBlue);
-    Label9 = autoLabel(this, "Label9", fromCp1252("\xAE"), 376, 72);
+    Label9 = autoLabel(this, "Label9", platform::fromCp1252("\xAE"), 376, 72);
     Label9->setFont(pixelFont(16));
     Label9->adjustSize();
     setTextColour(Label9, DesignBlue);
@@ -218,7 +219,8 @@ void TMainForm::createControls() {
     Label7 = autoLabel(this, "Label7", "?", 584, 184);
 
     model_ = new MeasurementListModel(this);
-    keeper_ = new JournalKeeper(*model_, this);
+    journalBoxes_ = std::make_unique<JournalBoxes>();
+    journal_ = new JournalSession(*model_, *journalBoxes_, this);
     ListView1 = new QTreeView(this);
     ListView1->setObjectName("ListView1");
     ListView1->setGeometry(56, 256, 601, 190);
@@ -318,9 +320,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 // ---- Start-up and end ---------------------------------------------------------------------
 
 void TMainForm::FormCreate() {
-    paths_ = programPaths();
-    programDirectory_ = paths_.programDirectory;
-    settingsFile_ = paths_.settingsFile;
+    paths_ = platform::programPaths();
     clipboard_ = QGuiApplication::clipboard();
     exportLines_.clear();
 
@@ -331,7 +331,7 @@ void TMainForm::FormCreate() {
     // switched off until the next start.
     runHandler([this] { ApplyLanguage(); });
     // Rows a crashed run left behind come back before the first reading of this one.
-    runHandler([this] { keeper_->startUp(paths_.userDataDirectory); });
+    runHandler([this] { journal_->startUp(paths_.userDataDirectory); });
 
     setWindowTitle(windowTitle() + QStringLiteral(" (USB)"));
 
@@ -346,7 +346,7 @@ void TMainForm::FormDestroy() {
     Timer1->stop();
     Timer2->stop();
     link_.Close();
-    keeper_->finish(closedCleanly_);
+    journal_->finish(closedCleanly_);
     clipboard_ = nullptr;
     exportLines_.clear();
 }
@@ -354,7 +354,7 @@ void TMainForm::FormDestroy() {
 // ---- Languages ----------------------------------------------------------------------------
 
 void TMainForm::ReadLanguageSetting() {
-    const ProfileFile settings(settingsFile_.toStdString());
+    const ProfileFile settings(paths_.settingsFile.toStdString());
     const int language = settings.ReadInteger("Config", "Language", LanguageEnglish);
     // A number we have no table for is taken as English.
     ActiveLanguage = languageTable(language) != nullptr ? language : LanguageEnglish;
@@ -362,14 +362,15 @@ void TMainForm::ReadLanguageSetting() {
 
 void TMainForm::WriteLanguageSetting() {
     // Installed, the settings live in a folder of the user's that may not exist yet.
-    QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
-    const ProfileFile settings(settingsFile_.toStdString());
+    QDir().mkpath(QFileInfo(paths_.settingsFile).absolutePath());
+    const ProfileFile settings(paths_.settingsFile.toStdString());
     settings.WriteInteger("Config", "Language", ActiveLanguage);
 }
 
 void TMainForm::loadFlag() {
     // From the program directory, whatever the current directory has become since.
-    const QString path = paths_.dataDirectory + fromCp1252(::zt40::uiText(Slot::FlagIcon));
+    const QString path =
+        paths_.dataDirectory + platform::fromCp1252(::zt40::uiText(Slot::FlagIcon));
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull()) {
@@ -384,17 +385,17 @@ void TMainForm::ApplyLanguage() {
     copyLanguageToUiText(ActiveLanguage);
 
     setAutoText(Label13, ::zt40::uiText(Slot::DataCaption));
-    messen->setText(fromCp1252(::zt40::uiText(Slot::Measure)));
-    licht->setText(fromCp1252(::zt40::uiText(Slot::Light)));
-    Label2->setText(fromCp1252(::zt40::uiText(Slot::SerialCaption)));
-    Label12->setText(fromCp1252(::zt40::uiText(Slot::FirmwareCaption)));
-    clearD->setText(fromCp1252(::zt40::uiText(Slot::ClearData)));
-    clearL->setText(fromCp1252(::zt40::uiText(Slot::ClearLine)));
-    exportB->setText(fromCp1252(::zt40::uiText(Slot::Export)));
+    messen->setText(platform::fromCp1252(::zt40::uiText(Slot::Measure)));
+    licht->setText(platform::fromCp1252(::zt40::uiText(Slot::Light)));
+    Label2->setText(platform::fromCp1252(::zt40::uiText(Slot::SerialCaption)));
+    Label12->setText(platform::fromCp1252(::zt40::uiText(Slot::FirmwareCaption)));
+    clearD->setText(platform::fromCp1252(::zt40::uiText(Slot::ClearData)));
+    clearL->setText(platform::fromCp1252(::zt40::uiText(Slot::ClearLine)));
+    exportB->setText(platform::fromCp1252(::zt40::uiText(Slot::Export)));
 
     model_->setColumnCaptions(columnTitles());
     showStatistics();
-    trendButton->setToolTip(fromCp1252(trendTexts(ActiveLanguage).title));
+    trendButton->setToolTip(platform::fromCp1252(trendTexts(ActiveLanguage).title));
     if (trendWindow_ != nullptr) {
         trendWindow_->applyLanguage();
     }
@@ -407,7 +408,7 @@ void TMainForm::ApplyLanguage() {
         flagError = error.what();
     }
 
-    langButton->setText(fromCp1252(::zt40::uiText(Slot::LanguageButton)));
+    langButton->setText(platform::fromCp1252(::zt40::uiText(Slot::LanguageButton)));
     setTextColour(Label25, BannerColour);
     setTextColour(Label9, BannerColour);
 
@@ -427,9 +428,11 @@ void TMainForm::langButtonClick() {
 
 void TMainForm::Image4Click() {
     const QString path = paths_.dataDirectory + QString::fromLatin1(helpFileName(ActiveLanguage));
-    // The .chm file where the desktop has a program for it; our own window with the same
-    // pages otherwise, so that the help never fails silently.
-    if (platform::desktopOpens(toCp1252(path)) && platform::openDocument(toCp1252(path))) {
+    // Where the desktop has a program for .chm files, that program opens the file and tells
+    // of any trouble itself. Elsewhere our own window shows the same pages, so that the help
+    // never fails silently.
+    if (platform::desktopOpens(platform::toCp1252(path))) {
+        platform::openDocument(platform::toCp1252(path));
         return;
     }
     if (helpWindow_ == nullptr) {
@@ -437,7 +440,7 @@ void TMainForm::Image4Click() {
     }
     if (!helpWindow_->showHelp(paths_.dataDirectory, ActiveLanguage)) {
         QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
-                        fromCp1252(helpWindowText(ActiveLanguage, HelpText::PagesMissing)) +
+                        platform::fromCp1252(helpTexts(ActiveLanguage).pagesMissing) +
                             QLatin1Char('\n') +
                             QDir::toNativeSeparators(paths_.dataDirectory + QStringLiteral("help")),
                         QMessageBox::Ok, this);
@@ -474,7 +477,7 @@ void TMainForm::setSerialText(std::string_view text) {
 void TMainForm::setValueText(std::string_view text) {
     // A value wider than its fixed display would lose its leading digits: the font then
     // shrinks until the whole value fits.
-    const QString shown = fromCp1252(text);
+    const QString shown = platform::fromCp1252(text);
     // Leading blanks may run off the left edge; the characters after them must not.
     QString visible = shown;
     while (visible.startsWith(QLatin1Char(' '))) {
@@ -498,7 +501,7 @@ void TMainForm::setModeLetters(char l, char c, char d) {
 }
 
 void TMainForm::setStatusText(std::string_view text) {
-    StatusBar->showMessage(fromCp1252(text));
+    StatusBar->showMessage(platform::fromCp1252(text));
 }
 
 void TMainForm::showLightButton(bool on) {
@@ -561,18 +564,19 @@ void TMainForm::appendMeasurementRow(std::string_view date, std::string_view tim
     ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect |
                                                            QItemSelectionModel::Rows);
     ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
+    // The vertical scroll bar that the new row may bring in narrows the list, and the
+    // horizontal bar that then follows covers the bottom row: scroll again once they are in.
+    QTimer::singleShot(0, ListView1, [this, row = QPersistentModelIndex(last)] {
+        if (row.isValid()) {
+            ListView1->scrollTo(row, QAbstractItemView::EnsureVisible);
+        }
+    });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (keeper_->unsaved()) {
-        QMessageBox box(QMessageBox::Question, fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
-                        fromCp1252(unsavedCloseQuestion(ActiveLanguage)),
-                        QMessageBox::Yes | QMessageBox::No, nullptr);
-        box.setObjectName("CloseQuestionBox");
-        if (box.exec() != QMessageBox::Yes) {
-            event->ignore();
-            return;
-        }
+    if (!closingAgreed()) {
+        event->ignore();
+        return;
     }
     // The program ends: no reading may arrive after the answer.
     closedCleanly_ = true;
@@ -583,8 +587,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::showStatistics() {
     statisticsPending_->stop();
-    const QString line =
-        fromCp1252(statisticsLineText(*statistics_, ActiveLanguage, platform::decimalSeparator()));
+    const QString line = platform::fromCp1252(
+        statisticsLineText(*statistics_, ActiveLanguage, platform::decimalSeparator()));
     // A line too long for its place ends in an ellipsis and shows whole as its tooltip.
     const QString shown =
         statisticsLine->fontMetrics().elidedText(line, Qt::ElideRight, statisticsLine->width());
@@ -601,12 +605,32 @@ void TMainForm::trendButtonClick() {
     trendWindow_->activateWindow();
 }
 
+bool TMainForm::closingAgreed() {
+    // No reading may arrive unseen behind the question: polling (and reconnecting, which
+    // would start it again) pauses while it is open and goes on after No.
+    const bool polling = Timer1->isActive();
+    const bool reconnecting = Timer2->isActive();
+    Timer1->stop();
+    Timer2->stop();
+    while (model_->hasUnexported()) {
+        const std::uint64_t asked = model_->changeMark();
+        if (!askYesNo(platform::fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                      platform::fromCp1252(journalTexts(ActiveLanguage).unsavedClose),
+                      "CloseQuestionBox")) {
+            setTimer1Enabled(polling);
+            setTimer2Enabled(reconnecting);
+            return false;
+        }
+        if (model_->changeMark() == asked) {
+            break; // Yes to exactly what the question counted
+        }
+    }
+    return true;
+}
+
 bool TMainForm::confirm() {
-    QMessageBox box(QMessageBox::Question, fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
-                    fromCp1252(::zt40::uiText(Slot::Question)), QMessageBox::Yes | QMessageBox::No,
-                    nullptr);
-    box.setObjectName("QuestionBox");
-    return box.exec() == QMessageBox::Yes;
+    return askYesNo(platform::fromCp1252(::zt40::uiText(Slot::QuestionTitle)),
+                    platform::fromCp1252(::zt40::uiText(Slot::Question)), "QuestionBox");
 }
 
 void TMainForm::clearDClick() {
@@ -653,7 +677,7 @@ void TMainForm::ListView1DblClick() {
 // ---- Export and printing ------------------------------------------------------------------
 
 void TMainForm::exportBClick() {
-    const std::uint64_t exported = keeper_->changeMark();
+    const std::uint64_t exported = model_->changeMark();
     buildExportLines(exportLines_, *model_, columnTitles());
     // The text is on the clipboard before the user chooses, whatever the choice.
     clipboard_->setText(exportLines_.unicodeText());
@@ -663,19 +687,19 @@ void TMainForm::exportBClick() {
     }
     switch (Form3_->ExportChoice) {
     case 0:
-        if (platform::startSpreadsheet()) {
-            keeper_->exported(exported);
-        } else {
+        // The rows reach a file only when the user pastes and saves them in the spreadsheet,
+        // which this program cannot see: they stay unexported.
+        if (!platform::startSpreadsheet()) {
             QMessageBox box(QMessageBox::Information, QString::fromLatin1(ApplicationTitle),
-                            fromCp1252(spreadsheetMissingText(ActiveLanguage)), QMessageBox::Ok,
-                            this);
+                            platform::fromCp1252(exportTexts(ActiveLanguage).spreadsheetMissing),
+                            QMessageBox::Ok, this);
             box.setObjectName("SpreadsheetMissingBox");
             box.exec();
         }
         break;
     case 1:
         if (saveExportToFile()) {
-            keeper_->exported(exported);
+            model_->markExported(exported);
         }
         break;
     case 2:
@@ -696,7 +720,8 @@ bool TMainForm::saveExportToFile() {
     }
     lastSaveFile_ = SaveDialog1->selectedFiles().constFirst();
     // Replaced as a whole, so an existing file is never left emptied or half-written.
-    const FileWriteResult result = writeFileAtomically(lastSaveFile_, exportLines_.text());
+    const platform::FileWriteResult result =
+        platform::writeFileAtomically(lastSaveFile_, exportLines_.text());
     if (!result.ok()) {
         throw std::runtime_error(fileWriteErrorMessage(lastSaveFile_, result).toStdString());
     }
@@ -714,7 +739,7 @@ void TMainForm::printMeasurementList() {
     // The list must not grow under the job: no polling from before the print dialog to the
     // end, and polling again afterwards however the print ends.
     setTimer1Enabled(false);
-    const std::uint64_t printed = keeper_->changeMark();
+    const std::uint64_t printed = model_->changeMark();
     struct PollingResumes {
         TMainForm* form;
         ~PollingResumes() { form->setTimer1Enabled(true); }
@@ -732,7 +757,7 @@ void TMainForm::printMeasurementList() {
     if (!result.ok) {
         throw std::runtime_error(result.error.toStdString());
     }
-    keeper_->exported(printed);
+    model_->markExported(printed);
 }
 
 } // namespace zt40

@@ -30,7 +30,8 @@ class QPrinter;
 
 namespace zt40 {
 
-class JournalKeeper;
+class JournalBoxes;
+class JournalSession;
 class MeasurementListModel;
 class HelpWindow;
 class MeasurementStatistics;
@@ -91,13 +92,10 @@ public:
     bool Exchange(InstrumentFrame& frame) override;
     void Close() override;
 
-    const QString& programDirectory() const { return programDirectory_; }
+    const QString& programDirectory() const { return paths_.programDirectory; }
     HelpWindow* helpWindow() const { return helpWindow_; }
-    const QString& settingsFilePath() const { return settingsFile_; }
     const ExportLineList& exportLines() const { return exportLines_; }
     MeasurementListModel& measurementList() { return *model_; }
-    JournalKeeper& journalKeeper() { return *keeper_; }
-    const MeasurementStatistics& statistics() const { return *statistics_; }
     // The trend window, made when first opened; nullptr before.
     TrendWindow* trendWindow() const { return trendWindow_; }
     const PollCycle& pollCycle() const { return poll_; }
@@ -150,6 +148,8 @@ private:
     void onClick(QAbstractButton* button, void (TMainForm::*handler)());
     // The yes/no question before a clear; true for Yes.
     bool confirm();
+    // Closing with readings not exported since their last change: true when the user agrees.
+    bool closingAgreed();
     void loadFlag();
     bool saveExportToFile();
     void showStatistics();
@@ -157,14 +157,13 @@ private:
     InstrumentLink link_;
     PollCycle poll_{*this};
     MeasurementListModel* model_ = nullptr;
-    JournalKeeper* keeper_ = nullptr;
+    std::unique_ptr<JournalBoxes> journalBoxes_;
+    JournalSession* journal_ = nullptr;
     MeasurementStatistics* statistics_ = nullptr;
     QTimer* statisticsPending_ = nullptr;
     TrendWindow* trendWindow_ = nullptr;
 
-    ProgramPaths paths_;
-    QString programDirectory_;
-    QString settingsFile_;
+    platform::ProgramPaths paths_;
     ExportLineList exportLines_;
     QString lastSaveFile_;
     std::unique_ptr<QPrinter> printer_;

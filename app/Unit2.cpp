@@ -31,7 +31,7 @@ void clearCommentBuffer() {
 }
 
 std::string commentFromEdit(const QString& edited) {
-    std::string bytes = toCp1252(edited);
+    std::string bytes = platform::toCp1252(edited);
     for (char& c : bytes) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F) {
@@ -96,10 +96,10 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::FormShow() {
-    Edit1->setText(fromCp1252(commentBufferText()));
-    setWindowTitle(fromCp1252(uiText_(Slot::CommentTitle)));
-    Button2->setText(fromCp1252(uiText_(Slot::Cancel)));
-    Label1->setText(fromCp1252(uiText_(Slot::Comment)));
+    Edit1->setText(platform::fromCp1252(commentBufferText()));
+    setWindowTitle(platform::fromCp1252(uiText_(Slot::CommentTitle)));
+    Button2->setText(platform::fromCp1252(uiText_(Slot::Cancel)));
+    Label1->setText(platform::fromCp1252(uiText_(Slot::Comment)));
     Label1->adjustSize();
 }
 

@@ -60,10 +60,11 @@ int TForm3::ItemIndex() const {
 }
 
 void TForm3::FormShow() {
-    RadioGroup1->setTitle(fromCp1252(uiText_(Slot::ExportOptions)));
+    RadioGroup1->setTitle(platform::fromCp1252(uiText_(Slot::ExportOptions)));
     for (size_t i = 0; i < RadioItems.size(); ++i)
-        RadioItems[i]->setText(fromCp1252(uiText_(Slot::FirstExportChoice + static_cast<int>(i))));
-    Button2->setText(fromCp1252(uiText_(Slot::Cancel)));
+        RadioItems[i]->setText(
+            platform::fromCp1252(uiText_(Slot::FirstExportChoice + static_cast<int>(i))));
+    Button2->setText(platform::fromCp1252(uiText_(Slot::Cancel)));
 
     // Never preselect the previous choice: uncheck through a non-exclusive moment.
     auto* group = RadioItems[0]->group();

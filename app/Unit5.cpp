@@ -48,7 +48,7 @@ QString shownText(std::string_view caption) {
             continue;
         shown.push_back(caption[i]);
     }
-    return fromCp1252(shown);
+    return platform::fromCp1252(shown);
 }
 
 void setCaption(QLabel* label, const std::string& caption) {

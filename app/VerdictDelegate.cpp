@@ -60,9 +60,11 @@ QString VerdictDelegate::toolTip(const QModelIndex& index) const {
     const char separator = platform::decimalSeparator();
     switch (judgement_.verdictOfRow(index.row())) {
     case Verdict::Above:
-        return fromCp1252(t.aboveTip).arg(fromCp1252(decimalText(*limits.upper, separator)));
+        return platform::fromCp1252(t.aboveTip)
+            .arg(platform::fromCp1252(decimalText(*limits.upper, separator)));
     case Verdict::Below:
-        return fromCp1252(t.belowTip).arg(fromCp1252(decimalText(*limits.lower, separator)));
+        return platform::fromCp1252(t.belowTip)
+            .arg(platform::fromCp1252(decimalText(*limits.lower, separator)));
     default:
         return {};
     }

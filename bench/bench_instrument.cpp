@@ -11,9 +11,8 @@
 #include <map>
 #include <string>
 
+namespace zt40::bench {
 namespace {
-
-using namespace zt40;
 
 // Surroundings that keep what a window would keep: the last texts and the row count.
 class Sink : public PollSurroundings {
@@ -39,14 +38,16 @@ public:
     bool Open() override { return true; }
     bool Exchange(InstrumentFrame& frame) override {
         std::size_t n = 0;
-        if (instrument.write(frame.data(), frame.size(), n) != sim::Completion::Done || n != 8) {
+        if (instrument.write(frame.data(), frame.size(), n) != simulator::Completion::Done ||
+            n != 8) {
             return false;
         }
-        return instrument.read(frame.data(), frame.size(), n) == sim::Completion::Done && n == 8;
+        return instrument.read(frame.data(), frame.size(), n) == simulator::Completion::Done &&
+               n == 8;
     }
     void Close() override {}
 
-    sim::SimulatedInstrument instrument{sim::SimulatedInstrument::scenario("manual")};
+    simulator::SimulatedInstrument instrument{simulator::SimulatedInstrument::scenario("manual")};
     std::string firmware, serial, value, letters, status, lastRow;
     bool light = false, timer1 = false, timer2 = false;
     int interval = 0;
@@ -73,7 +74,7 @@ void BM_PollTickWithReadings(benchmark::State& state) {
     for (int i = 0; i < 12; ++i) {
         cycle.Timer1Timer(); // serial number and firmware
     }
-    const auto reading = sim::encodeReading(128.4, 0x0B);
+    const auto reading = simulator::encodeReading(128.4, 0x0B);
     for (auto _ : state) {
         if (!sink.instrument.holdsNewReading()) {
             sink.instrument.holdReading(reading);
@@ -132,13 +133,14 @@ private:
 };
 
 } // namespace
+} // namespace zt40::bench
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    RatioReporter reporter;
+    zt40::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -27,8 +27,7 @@
 #include <memory>
 #include <string>
 
-using namespace zt40;
-
+namespace zt40::bench {
 namespace {
 
 // Texts of a typical row: the value as the instrument shows it, most comments empty.
@@ -53,9 +52,11 @@ void fillModel(MeasurementListModel& model, long rows) {
 
 QTreeWidgetItem* treeItem(long i) {
     const TypicalRow r;
-    return new QTreeWidgetItem(QStringList{
-        fromCp1252(r.date), fromCp1252(r.time), fromCp1252(trimBlanksAndControls(r.mode)),
-        fromCp1252(trimBlanksAndControls(valueText(i))), fromCp1252(r.comment)});
+    return new QTreeWidgetItem(
+        QStringList{platform::fromCp1252(r.date), platform::fromCp1252(r.time),
+                    platform::fromCp1252(trimBlanksAndControls(r.mode)),
+                    platform::fromCp1252(trimBlanksAndControls(valueText(i))),
+                    platform::fromCp1252(r.comment)});
 }
 
 void fillTree(QTreeWidget& tree, long rows) {
@@ -352,7 +353,7 @@ BENCHMARK(BM_PrintPdf)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond)
 void BM_TrendDraw(benchmark::State& state) {
     MeasurementListModel model;
     fillModel(model, state.range(0));
-    const MeasurementStatistics statistics(model);
+    MeasurementStatistics statistics(model);
     for (auto _ : state) {
         TrendWindow trend(model, statistics, QString());
         trend.show();
@@ -369,7 +370,7 @@ BENCHMARK(BM_TrendDraw)->Arg(100000)->Unit(benchmark::kMillisecond);
 void BM_TrendNewReading(benchmark::State& state) {
     MeasurementListModel model;
     fillModel(model, state.range(0));
-    const MeasurementStatistics statistics(model);
+    MeasurementStatistics statistics(model);
     TrendWindow trend(model, statistics, QString());
     trend.show();
     const TypicalRow r;
@@ -384,6 +385,7 @@ BENCHMARK(BM_TrendNewReading)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisec
 #endif
 
 } // namespace
+} // namespace zt40::bench
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -391,8 +393,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
 #ifdef ZT40_BENCH_TREND
-    FillLanguageTables();
-    copyLanguageToUiText(LanguageEnglish);
+    zt40::FillLanguageTables();
+    zt40::copyLanguageToUiText(zt40::LanguageEnglish);
 #endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -11,44 +11,45 @@
 #include <cstdlib>
 #include <memory>
 
+namespace zt40::bench {
 namespace {
 
-std::shared_ptr<zt40::sim::SimulatedInstrument> quietInstrument() {
-    return std::make_shared<zt40::sim::SimulatedInstrument>(
-        zt40::sim::SimulatedInstrument::scenario("manual"));
+std::shared_ptr<simulator::SimulatedInstrument> quietInstrument() {
+    return std::make_shared<simulator::SimulatedInstrument>(
+        simulator::SimulatedInstrument::scenario("manual"));
 }
 
 void ExchangeThroughStandIn(benchmark::State& state) {
     unsetenv("ZT40_SIMULATOR");
-    zt40::driver::setRealDevicesEnabled(false);
-    zt40::driver::withdrawAll();
+    driver::setRealDevicesEnabled(false);
+    driver::withdrawAll();
     auto instrument = quietInstrument();
-    zt40::driver::publish(std::make_shared<zt40::driver::SimulatedDevice>(instrument));
-    zt40::InstrumentLink link;
+    driver::publish(std::make_shared<driver::SimulatedDevice>(instrument));
+    InstrumentLink link;
     if (!link.Open()) {
         state.SkipWithError("the simulated instrument did not open");
         return;
     }
-    zt40::InstrumentFrame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
-    const auto eventsBefore = zt40::driver::counters().eventsCreated;
+    InstrumentFrame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
+    const auto eventsBefore = driver::counters().eventsCreated;
     std::int64_t failures = 0;
     for (auto _ : state) {
         frame[0] = 0x5A;
         failures += !link.Exchange(frame);
         benchmark::DoNotOptimize(frame);
     }
-    const auto events = zt40::driver::counters().eventsCreated - eventsBefore;
+    const auto events = driver::counters().eventsCreated - eventsBefore;
     state.counters["events/exchange"] =
         static_cast<double>(events) / static_cast<double>(state.iterations());
     state.counters["failures"] = static_cast<double>(failures);
     link.Close();
-    zt40::driver::withdrawAll();
+    driver::withdrawAll();
 }
 BENCHMARK(ExchangeThroughStandIn);
 
 void ExchangeWithSimulatorDirectly(benchmark::State& state) {
     auto instrument = quietInstrument();
-    zt40::sim::Frame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
+    simulator::Frame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
     for (auto _ : state) {
         frame[0] = 0x5A;
         std::size_t n = 0;
@@ -60,5 +61,6 @@ void ExchangeWithSimulatorDirectly(benchmark::State& state) {
 BENCHMARK(ExchangeWithSimulatorDirectly);
 
 } // namespace
+} // namespace zt40::bench
 
 BENCHMARK_MAIN();

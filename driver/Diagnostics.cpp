@@ -1,9 +1,11 @@
 #include "Diagnostics.h"
 
+#include "UsbDiagnosticSink.h"
+
 #include <mutex>
 #include <utility>
 
-namespace zt40::driver {
+namespace zt40 {
 
 namespace {
 
@@ -12,20 +14,20 @@ std::mutex& sinkMutex() {
     return m;
 }
 
-DiagnosticSink& currentSink() {
-    static DiagnosticSink sink;
+UsbDiagnosticSink& currentSink() {
+    static UsbDiagnosticSink sink;
     return sink;
 }
 
 } // namespace
 
-void setDiagnosticSink(DiagnosticSink sink) {
+void setUsbDiagnosticSink(UsbDiagnosticSink sink) {
     std::lock_guard lock(sinkMutex());
     currentSink() = std::move(sink);
 }
 
-void diagnose(const std::string& line) {
-    DiagnosticSink sink;
+void driver::diagnose(const std::string& line) {
+    UsbDiagnosticSink sink;
     {
         std::lock_guard lock(sinkMutex());
         sink = currentSink();
@@ -35,4 +37,4 @@ void diagnose(const std::string& line) {
     }
 }
 
-} // namespace zt40::driver
+} // namespace zt40

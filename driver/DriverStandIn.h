@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-namespace zt40::sim {
+namespace zt40::simulator {
 class SimulatedInstrument;
 }
 
@@ -156,12 +156,12 @@ public:
 
 // Adds a device after those published earlier; it appears in the next device list.
 void publish(std::shared_ptr<Device> device);
-void withdraw(const std::shared_ptr<Device>& device);
+// Takes every published device out of the next device lists.
 void withdrawAll();
 
 // The simulated instrument behind ZT40_SIMULATOR, created with the first device list taken
 // while the variable is set; null before. It keeps its state for the whole run.
-std::shared_ptr<sim::SimulatedInstrument> environmentSimulator();
+std::shared_ptr<simulator::SimulatedInstrument> environmentSimulator();
 
 // Real USB devices through libusb: on by default, for the instrument's identifiers.
 void setRealDevicesEnabled(bool enabled);
@@ -170,6 +170,9 @@ void setServedIds(std::vector<std::pair<std::uint16_t, std::uint16_t>> vendorPro
 // Asked before each CreateEventA: a non-zero answer fails the call with that error, as when
 // the system runs out of resources. Empty: events are always made.
 void setEventCreationFault(std::function<DWORD()> fault);
+// Asked before each WaitForSingleObject: a non-zero answer fails the wait (WAIT_FAILED) with
+// that error before it looks at the event. Empty: waits never fail this way.
+void setWaitFault(std::function<DWORD()> fault);
 
 // The lock under which devices are called; take it to drive a device from another thread.
 std::recursive_mutex& standInMutex();
@@ -182,9 +185,9 @@ std::string devicePathFor(const std::string& deviceName);
 
 // One call that reached a device.
 
-struct JournalEntry {
+struct DeviceCall {
     enum class Kind { Open, Close, Control, Write, Read, Cancel };
-    JournalEntry(Kind k, std::string deviceName) : kind(k), device(std::move(deviceName)) {}
+    DeviceCall(Kind k, std::string deviceName) : kind(k), device(std::move(deviceName)) {}
     Kind kind;
     std::string device;              // the device's name
     DWORD code = 0;                  // control code
@@ -197,7 +200,7 @@ struct JournalEntry {
 class CallObserver {
 public:
     virtual ~CallObserver() = default;
-    virtual void seen(const JournalEntry& call) = 0;
+    virtual void seen(const DeviceCall& call) = 0;
 };
 void setCallObserver(CallObserver* observer);
 

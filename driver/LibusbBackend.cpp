@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-namespace zt40::driver::usbhost {
+namespace zt40::driver {
 
 namespace {
 
@@ -330,11 +330,11 @@ private:
             libusb_cancel_transfer(t);
         }
         for (int round = 0; round < CloseRounds && !handle->jobs.empty(); ++round) {
-            handleEvents(CloseRoundMs);
+            handleLibusbEvents(CloseRoundMs);
         }
         handle->releaseInterfaces();
         for (int round = 0; round < CloseRounds && !handle->jobs.empty(); ++round) {
-            handleEvents(CloseRoundMs);
+            handleLibusbEvents(CloseRoundMs);
         }
         if (handle->jobs.empty()) {
             libusb_close(handle->handle);
@@ -394,7 +394,7 @@ std::vector<std::shared_ptr<LibusbDevice>>& known() {
 } // namespace
 
 std::vector<std::shared_ptr<Device>>
-devices(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& served) {
+libusbDevices(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& served) {
     std::vector<std::shared_ptr<Device>> result;
     libusb_context* ctx = context();
     if (ctx == nullptr || served.empty()) {
@@ -402,7 +402,7 @@ devices(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& served) {
     }
     // libusb queues a message, holding a device reference, for each arrival and removal until
     // events are handled; without transfers in flight nobody else would.
-    handleEvents(0);
+    handleLibusbEvents(0);
     sweepClosing();
     std::vector<std::shared_ptr<LibusbDevice>> found;
     libusb_device** list = nullptr;
@@ -440,11 +440,11 @@ devices(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& served) {
     return result;
 }
 
-bool busy() {
+bool libusbBusy() {
     return inFlight.load() > 0;
 }
 
-void handleEvents(std::uint32_t maxMs) {
+void handleLibusbEvents(std::uint32_t maxMs) {
     if (libusb_context* ctx = context()) {
         timeval tv{static_cast<time_t>(maxMs / 1000),
                    static_cast<suseconds_t>((maxMs % 1000) * 1000)};
@@ -452,10 +452,10 @@ void handleEvents(std::uint32_t maxMs) {
     }
 }
 
-Stats stats() {
+LibusbStats libusbStats() {
     std::lock_guard lock(standInMutex());
     return {known().size(), static_cast<std::size_t>(alive.load()), closing().size(),
             static_cast<std::size_t>(inFlight.load())};
 }
 
-} // namespace zt40::driver::usbhost
+} // namespace zt40::driver

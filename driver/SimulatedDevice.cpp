@@ -4,7 +4,7 @@
 
 namespace zt40::driver {
 
-SimulatedDevice::SimulatedDevice(std::shared_ptr<sim::SimulatedInstrument> instrument,
+SimulatedDevice::SimulatedDevice(std::shared_ptr<simulator::SimulatedInstrument> instrument,
                                  std::string name)
     : ModelledDevice(
           InstrumentUsb::VendorId, InstrumentUsb::ProductId,
@@ -13,10 +13,10 @@ SimulatedDevice::SimulatedDevice(std::shared_ptr<sim::SimulatedInstrument> instr
 
 void SimulatedDevice::submit(const std::shared_ptr<Transfer>& transfer) {
     std::size_t moved = 0;
-    const sim::Completion c = transfer->isIn()
-                                  ? instrument_->read(transfer->data(), transfer->size(), moved)
-                                  : instrument_->write(transfer->data(), transfer->size(), moved);
-    if (c == sim::Completion::Done) {
+    const simulator::Completion c =
+        transfer->isIn() ? instrument_->read(transfer->data(), transfer->size(), moved)
+                         : instrument_->write(transfer->data(), transfer->size(), moved);
+    if (c == simulator::Completion::Done) {
         transfer->complete(0, static_cast<std::uint32_t>(moved));
     }
     // Otherwise it stays pending until cancelled, as on an instrument that does not answer.

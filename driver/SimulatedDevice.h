@@ -13,10 +13,10 @@ namespace zt40::driver {
 
 class SimulatedDevice : public ModelledDevice {
 public:
-    explicit SimulatedDevice(std::shared_ptr<sim::SimulatedInstrument> instrument,
+    explicit SimulatedDevice(std::shared_ptr<simulator::SimulatedInstrument> instrument,
                              std::string name = "zt40-simulator");
 
-    sim::SimulatedInstrument& instrument() { return *instrument_; }
+    simulator::SimulatedInstrument& instrument() { return *instrument_; }
 
     std::string name() const override { return name_; }
     bool present() override { return instrument_->pluggedIn(); }
@@ -24,7 +24,7 @@ public:
     void submit(const std::shared_ptr<Transfer>& transfer) override;
 
 private:
-    std::shared_ptr<sim::SimulatedInstrument> instrument_;
+    std::shared_ptr<simulator::SimulatedInstrument> instrument_;
     std::string name_;
 };
 

@@ -99,17 +99,12 @@ void publish(std::shared_ptr<Device> device) {
     }
 }
 
-void withdraw(const std::shared_ptr<Device>& device) {
-    std::lock_guard lock(state().mutex);
-    std::erase(state().published, device);
-}
-
 void withdrawAll() {
     std::lock_guard lock(state().mutex);
     state().published.clear();
 }
 
-std::shared_ptr<sim::SimulatedInstrument> environmentSimulator() {
+std::shared_ptr<simulator::SimulatedInstrument> environmentSimulator() {
     std::lock_guard lock(state().mutex);
     return state().environmentInstrument;
 }
@@ -127,6 +122,11 @@ void setServedIds(std::vector<std::pair<std::uint16_t, std::uint16_t>> vendorPro
 void setEventCreationFault(std::function<DWORD()> fault) {
     std::lock_guard lock(state().mutex);
     state().eventFault = std::move(fault);
+}
+
+void setWaitFault(std::function<DWORD()> fault) {
+    std::lock_guard lock(state().mutex);
+    state().waitFault = std::move(fault);
 }
 
 std::recursive_mutex& standInMutex() {

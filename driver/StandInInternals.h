@@ -101,7 +101,7 @@ struct State {
     std::uintptr_t nextHandle = 0x1000; // handle values are never reused
     std::map<std::string, std::shared_ptr<DeviceEntry>> entries;
     std::vector<std::shared_ptr<Device>> published;
-    std::shared_ptr<sim::SimulatedInstrument> environmentInstrument;
+    std::shared_ptr<simulator::SimulatedInstrument> environmentInstrument;
     std::shared_ptr<SimulatedDevice> environmentDevice;
     std::vector<std::shared_ptr<Transfer>> pending;
     std::uint64_t completions = 0;
@@ -109,6 +109,7 @@ struct State {
     Clock* clock = &steady;
     bool realDevices = true;
     std::function<DWORD()> eventFault;
+    std::function<DWORD()> waitFault;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> servedIds{
         {InstrumentUsb::VendorId, InstrumentUsb::ProductId}};
     CallObserver* observer = nullptr;
@@ -139,7 +140,7 @@ template <class T> inline T* find(HANDLE handle) {
     return it == objects.end() ? nullptr : std::get_if<T>(&it->second);
 }
 
-inline void record(const JournalEntry& entry) {
+inline void record(const DeviceCall& entry) {
     if (CallObserver* observer = state().observer) {
         observer->seen(entry);
     }

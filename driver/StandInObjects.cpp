@@ -34,7 +34,7 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*/, DWORD /*dwShare
     }
     ++entry->handles;
     ++s.counters.filesOpen;
-    zt40::driver::record({zt40::driver::JournalEntry::Kind::Open, entry->device->name()});
+    zt40::driver::record({zt40::driver::DeviceCall::Kind::Open, entry->device->name()});
     return zt40::driver::newHandle(FileObject{entry});
 }
 

@@ -17,7 +17,7 @@ BOOL StandInAccess::control(HANDLE handle, DWORD code, const std::uint8_t* in, D
     if ((in == nullptr && inSize > 0) || (out == nullptr && outSize > 0)) {
         return fail(ERROR_INVALID_USER_BUFFER);
     }
-    JournalEntry j{JournalEntry::Kind::Control, device.name()};
+    DeviceCall j{DeviceCall::Kind::Control, device.name()};
     j.code = code;
     if (inSize > 0) {
         j.bytes.assign(in, in + inSize);

@@ -24,8 +24,8 @@ std::shared_ptr<zt40::driver::Device> environmentDevice() {
         return nullptr;
     }
     if (!s.environmentDevice) {
-        s.environmentInstrument = std::make_shared<zt40::sim::SimulatedInstrument>(
-            zt40::sim::SimulatedInstrument::scenario(value));
+        s.environmentInstrument = std::make_shared<zt40::simulator::SimulatedInstrument>(
+            zt40::simulator::SimulatedInstrument::scenario(value));
         s.environmentDevice =
             std::make_shared<zt40::driver::SimulatedDevice>(s.environmentInstrument);
     }
@@ -51,7 +51,7 @@ HDEVINFO SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR /*Enumerator*/, HWND 
         }
         devices.insert(devices.end(), s.published.begin(), s.published.end());
         if (s.realDevices) {
-            const auto real = zt40::driver::usbhost::devices(s.servedIds);
+            const auto real = zt40::driver::libusbDevices(s.servedIds);
             devices.insert(devices.end(), real.begin(), real.end());
         }
         for (const auto& d : devices) {

@@ -82,12 +82,12 @@ DWORD StandInAccess::waitUntil(std::unique_lock<std::recursive_mutex>& lock,
             step = std::min(step, *due > t ? *due - t : 0);
         }
         Clock& clock = *s.clock;
-        if (usbhost::busy()) {
+        if (libusbBusy()) {
             // Real transfers complete inside libusb's event handling, run here.
             step = std::min<std::uint64_t>(step, 50);
             const std::uint64_t completionsBefore = s.completions;
             lock.unlock();
-            usbhost::handleEvents(static_cast<std::uint32_t>(step));
+            handleLibusbEvents(static_cast<std::uint32_t>(step));
             lock.lock();
             // A test clock moves on towards a limit or a scheduled completion while the
             // real device has nothing to say; a wait without either takes no test time.
@@ -133,7 +133,7 @@ BOOL StandInAccess::startTransfer(HANDLE handle, void* buffer, DWORD size, DWORD
         return fail(ERROR_DEVICE_NOT_CONNECTED);
     }
     auto* data = static_cast<std::uint8_t*>(buffer);
-    JournalEntry entry{read ? JournalEntry::Kind::Read : JournalEntry::Kind::Write, device->name()};
+    DeviceCall entry{read ? DeviceCall::Kind::Read : DeviceCall::Kind::Write, device->name()};
     entry.endpoint = file->endpoint;
     entry.size = size;
     if (!read && size > 0) {
@@ -183,7 +183,7 @@ BOOL StandInAccess::cancelIo(HANDLE handle) {
         return fail(ERROR_INVALID_HANDLE);
     }
     const std::shared_ptr<DeviceEntry> entry = file->entry;
-    record({JournalEntry::Kind::Cancel, entry->device->name()});
+    record({DeviceCall::Kind::Cancel, entry->device->name()});
     const auto mine = s.pending;
     for (const auto& t : mine) {
         if (t->file_ == handle && t->thread_ == std::this_thread::get_id() && !t->done_) {
@@ -220,7 +220,7 @@ void StandInAccess::closeFile(HANDLE handle, FileObject& file) {
             cancel(t, entry->device.get());
         }
     }
-    record({JournalEntry::Kind::Close, entry->device->name()});
+    record({DeviceCall::Kind::Close, entry->device->name()});
     entry->device->close();
     if (--entry->handles == 0) {
         entry->configured = false;
@@ -236,6 +236,12 @@ using zt40::driver::state;
 
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     std::unique_lock lock(state().mutex);
+    if (state().waitFault) {
+        if (const DWORD error = state().waitFault(); error != 0) {
+            zt40::driver::lastError = error;
+            return WAIT_FAILED;
+        }
+    }
     if (zt40::driver::find<EventObject>(hHandle) == nullptr) {
         zt40::driver::lastError = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;

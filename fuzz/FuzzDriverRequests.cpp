@@ -20,8 +20,7 @@
 #include <string>
 #include <vector>
 
-using namespace zt40;
-
+namespace zt40::fuzz {
 namespace {
 
 constexpr std::array<DWORD, 4> KnownCodes{0x8094206C, 0x80942006, 0x80942024, 0x80942078};
@@ -142,19 +141,17 @@ void control(Slot& slot, Input& in) {
     }
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int testOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
         driver::setRealDevicesEnabled(false); // never touch the machine's USB devices
         return true;
     }();
     (void)once;
     driver::withdrawAll();
-    driver::ManualClock clock(1000);
+    test::ManualClock clock(1000);
     driver::ScopedClock useClock(clock);
-    auto instrument =
-        std::make_shared<sim::SimulatedInstrument>(sim::SimulatedInstrument::scenario("manual"));
+    auto instrument = std::make_shared<simulator::SimulatedInstrument>(
+        simulator::SimulatedInstrument::scenario("manual"));
     driver::publish(std::make_shared<driver::SimulatedDevice>(instrument));
     const driver::Counters before = driver::counters();
 
@@ -223,7 +220,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             clock.advance(in.byte() * 50u);
             break;
         default:
-            instrument->injectFault(static_cast<sim::Fault>(in.byte() % 3), 1 + in.byte() % 3);
+            instrument->injectFault(static_cast<simulator::Fault>(in.byte() % 3),
+                                    1 + in.byte() % 3);
             break;
         }
     }
@@ -238,4 +236,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(after.transfersPending == 0);
     driver::withdrawAll();
     return 0;
+}
+
+} // namespace
+} // namespace zt40::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return zt40::fuzz::testOneInput(data, size);
 }

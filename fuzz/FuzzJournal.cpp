@@ -18,8 +18,7 @@
 #include <string_view>
 #include <vector>
 
-using namespace zt40;
-
+namespace zt40::fuzz {
 namespace {
 
 using Rows = std::vector<JournalRow>;
@@ -69,9 +68,7 @@ Written writeJournal(fuzz::Input& in) {
     return w;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int testOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Input in(data, size);
     const int mode = in.byte() % 3;
 
@@ -137,4 +134,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(read.goodBytes <= damaged.size());
     return 0;
+}
+
+} // namespace
+} // namespace zt40::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return zt40::fuzz::testOneInput(data, size);
 }

@@ -16,8 +16,7 @@
 #include <string>
 #include <string_view>
 
-using namespace zt40;
-
+namespace zt40::fuzz {
 namespace {
 
 bool isUpperHex(char c) {
@@ -99,9 +98,7 @@ bool validState(std::uint8_t state) {
            state == PollState::SendMeasure || state == PollState::SendMeasureLight;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int testOneInput(const std::uint8_t* data, std::size_t size) {
     CheckingSurroundings env;
     PollCycle cycle(env);
     env.timer1 = true; // the open at start-up succeeded
@@ -157,4 +154,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(cycle.failureCount() == 0 || cycle.failureCount() == 1);
     }
     return 0;
+}
+
+} // namespace
+} // namespace zt40::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return zt40::fuzz::testOneInput(data, size);
 }

@@ -11,8 +11,7 @@
 #include <string>
 #include <string_view>
 
-using namespace zt40;
-
+namespace zt40::fuzz {
 namespace {
 
 bool isLanguageKeyLine(std::string_view line) {
@@ -37,9 +36,7 @@ std::string_view lineAround(std::string_view content, std::size_t at) {
     return content.substr(begin, end - begin);
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int testOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view content(reinterpret_cast<const char*>(data), size);
 
     // What the main window does at start-up.
@@ -75,4 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(updated.size() >= content.size() - removed.size());
     return 0;
+}
+
+} // namespace
+} // namespace zt40::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return zt40::fuzz::testOneInput(data, size);
 }

@@ -17,7 +17,7 @@ void ExportLineList::reserve(std::size_t lines, std::size_t bytes) {
 }
 
 QString ExportLineList::unicodeText() const {
-    return fromCp1252(text_);
+    return platform::fromCp1252(text_);
 }
 
 void ExportLineList::beginLine() {
@@ -29,12 +29,12 @@ void ExportLineList::addField(std::string_view field) {
         text_.push_back('\t');
     }
     firstField_ = false;
-    // A tab or line break inside a text would shift the columns or split the line: it goes
-    // out as a blank, so every line keeps its five tabs.
+    // A line break inside a text would split its row in two: it goes out as a blank. A tab
+    // goes out as it is, like every other character.
     const std::size_t start = text_.size();
     text_.append(field);
     for (std::size_t i = start; i < text_.size(); ++i) {
-        if (text_[i] == '\t' || text_[i] == '\r' || text_[i] == '\n') {
+        if (text_[i] == '\r' || text_[i] == '\n') {
             text_[i] = ' ';
         }
     }

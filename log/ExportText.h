@@ -1,6 +1,6 @@
 // The export of the measurement list as tab-separated text: one header line that begins with
-// a tab, then one line per row numbered from 1, five tabs a line, CR LF after every line.
-// Tabs and line breaks inside a text are exported as blanks.
+// a tab, then one line per row numbered from 1, its fields separated by one tab each, CR LF
+// after every line. Texts go out unchanged, except that a CR or LF inside one becomes a blank.
 #pragma once
 
 #include "MeasurementListModel.h"

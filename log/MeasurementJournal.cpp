@@ -2,9 +2,6 @@
 
 #include "FileSync.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -311,26 +308,20 @@ bool MeasurementJournal::start(const QString& path, std::size_t keepBytes) {
             return false;
         }
     } else if (!file_.resize(static_cast<qint64>(keepBytes)) ||
-               !file_.seek(static_cast<qint64>(keepBytes)) || !syncData(file_)) {
+               !file_.seek(static_cast<qint64>(keepBytes)) || !platform::syncData(file_)) {
         // Cut back to the good records: a torn last line must not swallow the next record.
         fail(file_.errorString());
         return false;
     }
-    syncFolder(path);
+    platform::syncFolder(path);
 
     const MeasurementListModel* m = &model_;
     connections_ = {
-        connect(m, &QAbstractItemModel::rowsInserted, this,
-                [this](const QModelIndex&, int first, int last) { rowsInserted(first, last); }),
-        connect(m, &QAbstractItemModel::rowsRemoved, this,
-                [this](const QModelIndex&, int first, int last) { rowsRemoved(first, last); }),
-        connect(m, &QAbstractItemModel::dataChanged, this,
-                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                    if (topLeft.column() <= ColComment && bottomRight.column() >= ColComment) {
-                        commentsChanged(topLeft.row(), bottomRight.row());
-                    }
-                }),
-        connect(m, &QAbstractItemModel::modelReset, this, [this] { rewriteAll(); }),
+        connect(m, &MeasurementListModel::rowAppended, this, &MeasurementJournal::rowAppended),
+        connect(m, &MeasurementListModel::commentChanged, this,
+                &MeasurementJournal::commentChanged),
+        connect(m, &MeasurementListModel::rowRemoved, this, &MeasurementJournal::rowRemoved),
+        connect(m, &MeasurementListModel::rowsCleared, this, &MeasurementJournal::rowsCleared),
     };
     return true;
 }
@@ -348,7 +339,9 @@ void MeasurementJournal::stop() {
 void MeasurementJournal::discard() {
     stop();
     if (!path_.isEmpty()) {
-        QFile::remove(path_);
+        if (QFile::remove(path_)) {
+            platform::syncFolder(path_);
+        }
         path_.clear();
     }
 }
@@ -361,11 +354,14 @@ void MeasurementJournal::fail(const QString& reason) {
 
 bool MeasurementJournal::writeAndSync(std::string_view bytes) {
     const auto size = static_cast<qint64>(bytes.size());
+    errno = 0;
     if (file_.write(bytes.data(), size) != size) {
-        fail(file_.errorString());
+        // The system's own reason ("No space left on device"), which the file's error text
+        // does not carry.
+        fail(errno != 0 ? systemError() : file_.errorString());
         return false;
     }
-    if (!syncData(file_)) {
+    if (!platform::syncData(file_)) {
         fail(systemError());
         return false;
     }
@@ -381,34 +377,22 @@ void MeasurementJournal::addRecord(char kind, std::initializer_list<std::string_
     writeAndSync(line_);
 }
 
-void MeasurementJournal::rowsInserted(int first, int last) {
-    if (last != model_.count() - 1) {
-        rewriteAll(); // the list only grows at its end; anything else is written out whole
-        return;
-    }
-    for (int row = first; row <= last && file_.isOpen(); ++row) {
-        addRecord(KindAppend,
-                  {model_.text(row, ColDate), model_.text(row, ColTime), model_.text(row, ColMode),
-                   model_.text(row, ColValue), model_.text(row, ColComment)});
-    }
+void MeasurementJournal::rowAppended(int row) {
+    addRecord(KindAppend,
+              {model_.text(row, ColDate), model_.text(row, ColTime), model_.text(row, ColMode),
+               model_.text(row, ColValue), model_.text(row, ColComment)});
 }
 
-void MeasurementJournal::commentsChanged(int first, int last) {
-    for (int row = first; row <= last && file_.isOpen(); ++row) {
-        addRecord(KindComment, {std::to_string(row), model_.text(row, ColComment)});
-    }
+void MeasurementJournal::commentChanged(int row) {
+    addRecord(KindComment, {std::to_string(row), model_.text(row, ColComment)});
 }
 
-void MeasurementJournal::rowsRemoved(int first, int last) {
-    const std::string row = std::to_string(first);
-    for (int k = first; k <= last && file_.isOpen(); ++k) {
-        addRecord(KindDelete, {row});
-    }
+void MeasurementJournal::rowRemoved(int row) {
+    addRecord(KindDelete, {std::to_string(row)});
 }
 
-void MeasurementJournal::rewriteAll() {
+void MeasurementJournal::rowsCleared() {
     addRecord(KindClear, {});
-    rowsInserted(0, model_.count() - 1);
 }
 
 } // namespace zt40

@@ -78,11 +78,10 @@ public:
     bool start(const QString& path, std::size_t keepBytes = 0);
     // Stops watching the list and closes the file, which stays as it is.
     void stop();
-    // Stops and removes the journal file it was started on: the list needs no guarding any
-    // more.
+    // Stops and removes the journal file it was started on, the removal synced to disk: the
+    // list needs no guarding any more.
     void discard();
     bool active() const { return file_.isOpen(); }
-    const QString& path() const { return path_; }
     // Why the journal stopped, empty while it works.
     const QString& errorString() const { return error_; }
 
@@ -91,10 +90,10 @@ signals:
     void failed(const QString& reason);
 
 private:
-    void rowsInserted(int first, int last);
-    void commentsChanged(int first, int last);
-    void rowsRemoved(int first, int last);
-    void rewriteAll();
+    void rowAppended(int row);
+    void commentChanged(int row);
+    void rowRemoved(int row);
+    void rowsCleared();
     void addRecord(char kind, std::initializer_list<std::string_view> fields);
     bool writeAndSync(std::string_view bytes);
     void fail(const QString& reason);

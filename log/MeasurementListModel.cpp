@@ -2,6 +2,8 @@
 
 #include "Cp1252.h"
 
+#include <algorithm>
+
 namespace zt40 {
 namespace {
 
@@ -85,6 +87,7 @@ void MeasurementListModel::appendRow(std::string_view date, std::string_view tim
     beginInsertRows({}, at, at);
     rows_.push_back(row);
     endInsertRows();
+    ++changes_;
     emit rowAppended(at);
 }
 
@@ -131,6 +134,7 @@ void MeasurementListModel::setComment(int row, std::string_view comment) {
     squeezeHoles();
     const QModelIndex changed = index(row, ColComment);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
+    ++changes_;
     emit commentChanged(row);
 }
 
@@ -141,6 +145,10 @@ std::string_view MeasurementListModel::text(int row, int column) const {
     const Row& r = rows_[row];
     const std::size_t begin = column == 0 ? 0 : r.ends[column - 1];
     return std::string_view(texts_).substr(r.start + begin, r.ends[column] - begin);
+}
+
+void MeasurementListModel::markExported(std::uint64_t mark) {
+    exportedAt_ = std::max(exportedAt_, std::min(mark, changes_));
 }
 
 void MeasurementListModel::setColumnCaptions(const ColumnTexts& captions) {
@@ -177,7 +185,7 @@ QVariant MeasurementListModel::data(const QModelIndex& index, int role) const {
     }
     switch (role) {
     case Qt::DisplayRole:
-        return fromCp1252(text(index.row(), index.column()));
+        return platform::fromCp1252(text(index.row(), index.column()));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(columnAlignment(index.column()) | Qt::AlignVCenter);
     default:
@@ -192,7 +200,7 @@ QVariant MeasurementListModel::headerData(int section, Qt::Orientation orientati
     }
     switch (role) {
     case Qt::DisplayRole:
-        return fromCp1252(captions_[section]);
+        return platform::fromCp1252(captions_[section]);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(columnAlignment(section) | Qt::AlignVCenter);
     default:

@@ -44,6 +44,12 @@ public:
     // One text of a row, Windows-1252; empty for a row or column out of range.
     std::string_view text(int row, int column) const;
 
+    // Counts appended rows and changed comments. An export that succeeded marks the count it
+    // was made at; rows added or changed after it are unexported.
+    std::uint64_t changeMark() const { return changes_; }
+    void markExported(std::uint64_t mark);
+    bool hasUnexported() const { return count() > 0 && changes_ > exportedAt_; }
+
     // Column captions (Windows-1252), replaced whenever a language is applied.
     void setColumnCaptions(const ColumnTexts& captions);
     const std::string& columnCaption(int column) const { return captions_.at(column); }
@@ -81,6 +87,8 @@ private:
     std::vector<Row> rows_;
     std::string texts_;
     std::size_t holeBytes_ = 0;
+    std::uint64_t changes_ = 0;
+    std::uint64_t exportedAt_ = 0;
     ColumnTexts captions_{"Date", "Time", "Mode", "Value", "Comment"};
 };
 

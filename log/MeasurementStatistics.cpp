@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace zt40 {
 
@@ -99,36 +100,34 @@ std::string formatStatistic(double value, int decimals, char separator) {
 
 MeasurementStatistics::MeasurementStatistics(const MeasurementListModel& list, QObject* parent)
     : QObject(parent), list_(list) {
-    connect(&list, &QAbstractItemModel::rowsInserted, this, &MeasurementStatistics::addRows);
-    connect(&list, &QAbstractItemModel::rowsRemoved, this, &MeasurementStatistics::recount);
-    connect(&list, &QAbstractItemModel::modelReset, this, &MeasurementStatistics::recount);
-    connect(&list, &QAbstractItemModel::layoutChanged, this, &MeasurementStatistics::recount);
-    connect(&list, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                // Only a changed value matters; comment edits leave the figures as they are.
-                if (topLeft.column() <= ColValue && bottomRight.column() >= ColValue) {
-                    recount();
-                }
-            });
+    connect(&list, &MeasurementListModel::rowAppended, this, &MeasurementStatistics::rowAppended);
+    connect(&list, &MeasurementListModel::rowRemoved, this, &MeasurementStatistics::recount);
+    connect(&list, &MeasurementListModel::rowsCleared, this, &MeasurementStatistics::recount);
     recount();
 }
 
+void MeasurementStatistics::keepRowValues() {
+    if (!keepRowValues_) {
+        keepRowValues_ = true;
+        recount();
+    }
+}
+
 void MeasurementStatistics::addRow(int row) {
-    if (const auto number = parseValueText(list_.text(row, ColValue))) {
+    const auto number = parseValueText(list_.text(row, ColValue));
+    if (number) {
         stats_.add(number->value);
         decimals_ = std::max(decimals_, number->decimals);
     } else {
         ++nonNumeric_;
     }
+    if (keepRowValues_) {
+        rowValues_.push_back(number ? number->value : std::numeric_limits<double>::quiet_NaN());
+    }
 }
 
-void MeasurementStatistics::addRows(const QModelIndex& parent, int first, int last) {
-    if (parent.isValid()) {
-        return;
-    }
-    for (int row = first; row <= last; ++row) {
-        addRow(row);
-    }
+void MeasurementStatistics::rowAppended(int row) {
+    addRow(row);
     emit changed();
 }
 
@@ -136,6 +135,10 @@ void MeasurementStatistics::recount() {
     stats_.clear();
     nonNumeric_ = 0;
     decimals_ = 0;
+    rowValues_.clear();
+    if (keepRowValues_) {
+        rowValues_.reserve(static_cast<std::size_t>(list_.count()));
+    }
     for (int row = 0; row < list_.count(); ++row) {
         addRow(row);
     }

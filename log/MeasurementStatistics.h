@@ -8,8 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-class QModelIndex;
+#include <vector>
 
 namespace zt40 {
 
@@ -50,8 +49,9 @@ private:
 // finite. A negative zero loses its sign.
 std::string formatStatistic(double value, int decimals, char separator);
 
-// Watches a measurement list and keeps its statistics: each appended row is added in constant
-// time; a deletion or Clear Data recounts the list (rare, and exact).
+// Watches a measurement list through its own change signals and keeps its statistics: an
+// appended row is read once and added in constant time; a deletion or Clear Data recounts the
+// list (rare, and exact). A comment edit changes nothing.
 class MeasurementStatistics : public QObject {
     Q_OBJECT
 public:
@@ -63,18 +63,27 @@ public:
     // The most digits after the separator any counted value carries.
     int decimals() const { return decimals_; }
 
+    // From now on also keeps the value of every row as a number, for the trend: the rows are
+    // read once more now, each new row then only once, with the figures above. Until then
+    // nothing is kept, so an append costs no memory of its own.
+    void keepRowValues();
+    // The value of every row in list order, NaN where the text is no number; empty unless kept.
+    const std::vector<double>& rowValues() const { return rowValues_; }
+
 signals:
     void changed();
 
 private:
-    void addRows(const QModelIndex& parent, int first, int last);
-    void recount();
+    void rowAppended(int row);
     void addRow(int row);
+    void recount();
 
     const MeasurementListModel& list_;
     RunningStatistics stats_;
     long long nonNumeric_ = 0;
     int decimals_ = 0;
+    bool keepRowValues_ = false;
+    std::vector<double> rowValues_;
 };
 
 } // namespace zt40

@@ -55,7 +55,7 @@ int QPainterCanvas::verticalResolution() const {
 }
 
 void QPainterCanvas::setFontName(std::string_view family) {
-    font_.setFamily(fromCp1252(family));
+    font_.setFamily(platform::fromCp1252(family));
     fontChanged_ = true;
 }
 
@@ -75,7 +75,7 @@ void QPainterCanvas::textOut(int x, int y, std::string_view text) {
         painter_.setFont(QFont(font_, &printer_));
         fontChanged_ = false;
     }
-    const QString unicode = fromCp1252(text);
+    const QString unicode = platform::fromCp1252(text);
     const QFontMetrics metrics = painter_.fontMetrics();
     qreal left = x;
     if (align_ == TextAlign::Right) {

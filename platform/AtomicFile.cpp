@@ -2,7 +2,7 @@
 
 #include <QSaveFile>
 
-namespace zt40 {
+namespace zt40::platform {
 
 FileWriteResult writeFileAtomically(const QString& path, std::string_view bytes) {
     // QSaveFile writes to a temporary file in the target's folder, syncs it on commit and
@@ -23,4 +23,4 @@ FileWriteResult writeFileAtomically(const QString& path, std::string_view bytes)
     return {};
 }
 
-} // namespace zt40
+} // namespace zt40::platform

@@ -6,7 +6,7 @@
 #include <QString>
 #include <string_view>
 
-namespace zt40 {
+namespace zt40::platform {
 
 struct FileWriteResult {
     enum class Failure {
@@ -23,4 +23,4 @@ struct FileWriteResult {
 // Writes the bytes unchanged (no line-end conversion, no byte-order mark).
 FileWriteResult writeFileAtomically(const QString& path, std::string_view bytes);
 
-} // namespace zt40
+} // namespace zt40::platform

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace zt40 {
+namespace zt40::platform {
 namespace {
 
 // Unicode of the bytes 0x80..0x9F. The five bytes the code page leaves undefined map to the
@@ -59,4 +59,4 @@ std::string toCp1252(const QString& text) {
     return bytes;
 }
 
-} // namespace zt40
+} // namespace zt40::platform

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace zt40 {
+namespace zt40::platform {
 
 QString fromCp1252(std::string_view bytes);
 
@@ -15,4 +15,4 @@ QString fromCp1252(std::string_view bytes);
 // page lacks becomes one '?', also one written as a surrogate pair.
 std::string toCp1252(const QString& text);
 
-} // namespace zt40
+} // namespace zt40::platform

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-namespace zt40 {
+namespace zt40::platform {
 namespace {
 
 SyncObserver& observer() {
@@ -58,4 +58,4 @@ bool syncFolder(const QString& path) {
 #endif
 }
 
-} // namespace zt40
+} // namespace zt40::platform

@@ -9,7 +9,7 @@
 
 class QFileDevice;
 
-namespace zt40 {
+namespace zt40::platform {
 
 // Forces the file's written data to disk (fdatasync, _commit on Windows). False with errno
 // set when the system refuses.
@@ -23,4 +23,4 @@ bool syncFolder(const QString& path);
 using SyncObserver = std::function<void(const QString& path, bool ok)>;
 void setSyncObserver(SyncObserver observer);
 
-} // namespace zt40
+} // namespace zt40::platform

@@ -9,7 +9,7 @@
 #define ZT40_DATA_FROM_BINDIR "../share/zt40"
 #endif
 
-namespace zt40 {
+namespace zt40::platform {
 namespace {
 
 // Every program directory and every installation holds this flag icon: the English one,
@@ -68,4 +68,4 @@ ProgramPaths programPaths() {
     return programPaths(QDir::currentPath(), installedDataDirectory());
 }
 
-} // namespace zt40
+} // namespace zt40::platform

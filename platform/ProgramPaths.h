@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace zt40 {
+namespace zt40::platform {
 
 // Where the program's files live.
 //
@@ -40,4 +40,4 @@ QString installedDataDirectory();
 // that start the program as if it were installed.
 void setInstalledDataDirectory(const QString& directory);
 
-} // namespace zt40
+} // namespace zt40::platform

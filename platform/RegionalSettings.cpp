@@ -62,15 +62,15 @@ QString longTimeFormatWithoutZone(const QLocale& locale) {
 }
 
 std::string dateText(const QLocale& locale, const QDateTime& when) {
-    return toCp1252(locale.toString(when.date(), QLocale::ShortFormat));
+    return platform::toCp1252(locale.toString(when.date(), QLocale::ShortFormat));
 }
 
 std::string timeText(const QLocale& locale, const QDateTime& when) {
-    return toCp1252(locale.toString(when.time(), longTimeFormatWithoutZone(locale)));
+    return platform::toCp1252(locale.toString(when.time(), longTimeFormatWithoutZone(locale)));
 }
 
 char decimalSeparator(const QLocale& locale) {
-    const std::string separator = toCp1252(locale.decimalPoint());
+    const std::string separator = platform::toCp1252(locale.decimalPoint());
     if (separator.size() != 1 || separator[0] == '?')
         return '.';
     return separator[0];

@@ -39,12 +39,12 @@ std::optional<SpreadsheetCommand> findSpreadsheet(const QStringList& folders) {
 }
 
 bool openDocument(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(fromCp1252(path)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(platform::fromCp1252(path)));
 }
 
 bool desktopOpens(const std::string& path) {
     const QMimeType type =
-        QMimeDatabase().mimeTypeForFile(fromCp1252(path), QMimeDatabase::MatchExtension);
+        QMimeDatabase().mimeTypeForFile(platform::fromCp1252(path), QMimeDatabase::MatchExtension);
     return !defaultApplicationFor(type.name()).isEmpty();
 }
 
@@ -60,7 +60,7 @@ std::optional<SpreadsheetCommand> defaultSpreadsheet() {
 }
 
 bool openUrl(const std::string& url) {
-    return QDesktopServices::openUrl(QUrl(fromCp1252(url), QUrl::TolerantMode));
+    return QDesktopServices::openUrl(QUrl(platform::fromCp1252(url), QUrl::TolerantMode));
 }
 
 bool startSpreadsheet() {

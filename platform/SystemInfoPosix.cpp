@@ -18,7 +18,7 @@ namespace zt40::platform {
 namespace {
 
 std::string fromLocal(const char* text) {
-    return toCp1252(QString::fromLocal8Bit(text));
+    return platform::toCp1252(QString::fromLocal8Bit(text));
 }
 
 class PosixSystemInfo final : public SystemInfo {
@@ -31,7 +31,7 @@ public:
             QFile file(QString::fromLatin1(path));
             if (file.open(QIODevice::ReadOnly)) {
                 const QByteArray content = file.read(64 * 1024);
-                distribution = toCp1252(QString::fromUtf8(
+                distribution = platform::toCp1252(QString::fromUtf8(
                     QByteArray::fromStdString(osReleaseName(content.toStdString()))));
                 break;
             }

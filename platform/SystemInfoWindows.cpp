@@ -26,7 +26,7 @@ std::string readText(HKEY key, const wchar_t* name) {
     if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got) !=
         ERROR_SUCCESS)
         return {};
-    return toCp1252(QString::fromWCharArray(buffer.data()));
+    return platform::toCp1252(QString::fromWCharArray(buffer.data()));
 }
 
 // The full path of the running executable, however long.
@@ -61,7 +61,7 @@ public:
 
     std::optional<RegisteredUser> registryUser(const std::string& key) const override {
         HKEY handle = nullptr;
-        const std::wstring path = fromCp1252(key).toStdWString();
+        const std::wstring path = platform::fromCp1252(key).toStdWString();
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_READ, nullptr, &handle, nullptr) != ERROR_SUCCESS)
             return std::nullopt;

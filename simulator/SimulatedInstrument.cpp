@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace zt40::sim {
+namespace zt40::simulator {
 
 namespace {
 
@@ -274,4 +274,4 @@ void SimulatedInstrument::noteDelivered(const Frame& reply,
     firstHalfAtHost_.reset();
 }
 
-} // namespace zt40::sim
+} // namespace zt40::simulator

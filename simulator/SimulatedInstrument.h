@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace zt40::sim {
+namespace zt40::simulator {
 
 using Frame = std::array<std::uint8_t, 8>;
 
@@ -149,4 +149,4 @@ private:
     double lastValue_ = 85.0;
 };
 
-} // namespace zt40::sim
+} // namespace zt40::simulator

@@ -4,10 +4,12 @@
 #include "MeasurementListModel.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -48,6 +50,26 @@ void clickButton(QWidget* window, const QString& text) {
     }
     ADD_FAILURE() << "no button " << text.toStdString() << " in "
                   << window->objectName().toStdString();
+}
+
+void chooseLanguage(TMainForm& form, int item) {
+    onModal([item](QWidget* dialog) {
+        dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
+        clickButton(dialog, "OK");
+    });
+    form.langButtonClick();
+}
+
+UrlRecorder::UrlRecorder(QStringList schemes) : schemes_(std::move(schemes)) {
+    for (const QString& scheme : schemes_) {
+        QDesktopServices::setUrlHandler(scheme, this, "open");
+    }
+}
+
+UrlRecorder::~UrlRecorder() {
+    for (const QString& scheme : schemes_) {
+        QDesktopServices::unsetUrlHandler(scheme);
+    }
 }
 
 std::string readFile(const QString& path) {

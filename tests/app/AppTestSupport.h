@@ -6,9 +6,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QList>
+#include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -24,6 +28,24 @@ void onModal(std::function<void(QWidget*)> act);
 
 // The button of a message box or dialog by its text.
 void clickButton(QWidget* window, const QString& text);
+
+// Opens the language dialog with the language button, chooses item `item` and confirms it.
+void chooseLanguage(TMainForm& form, int item);
+
+// Receives what the program hands to the desktop (QDesktopServices) under these URL schemes,
+// for its lifetime.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlRecorder(QStringList schemes);
+    ~UrlRecorder() override;
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+
+private:
+    QStringList schemes_;
+};
 
 std::string readFile(const QString& path);
 void writeFile(const QString& path, const std::string& bytes);

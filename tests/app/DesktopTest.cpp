@@ -41,14 +41,6 @@ QStringList buttonTexts(QWidget* window) {
     return texts;
 }
 
-void chooseLanguage(TMainForm& form, int item) {
-    onModal([item](QWidget* dialog) {
-        dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
-        clickButton(dialog, "OK");
-    });
-    form.langButtonClick();
-}
-
 class Desktop : public ::testing::Test {
 protected:
     void SetUp() override { useSimulator(false); }
@@ -141,7 +133,7 @@ TEST_F(Desktop, WithoutAChmProgramTheHelpWindowShowsThePagesOfTheActiveLanguage)
         ASSERT_NE(help, nullptr);
         EXPECT_TRUE(help->isVisible());
         EXPECT_EQ(help->windowTitle(), c.title);
-        EXPECT_EQ(help->findChild<QToolButton*>("HelpBack")->text(), fromCp1252(c.back));
+        EXPECT_EQ(help->findChild<QToolButton*>("HelpBack")->text(), platform::fromCp1252(c.back));
 
         // Following a link, then back and forward again.
         QTextBrowser* browser = help->browser();
@@ -159,20 +151,10 @@ TEST_F(Desktop, WithoutAChmProgramTheHelpWindowShowsThePagesOfTheActiveLanguage)
     }
 }
 
-// Receives the files handed to the desktop.
-class FileRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
 TEST_F(Desktop, WithAChmProgramTheHelpFileGoesToTheDesktop) {
     TestDesktop desktop;
     desktop.addChmProgram();
-    FileRecorder recorder;
-    QDesktopServices::setUrlHandler("file", &recorder, "open");
+    UrlRecorder recorder({"file"});
     startIn(LanguageFrench);
     QTimer guard; // a message box instead would be a failure
     guard.setSingleShot(true);
@@ -184,7 +166,6 @@ TEST_F(Desktop, WithAChmProgramTheHelpFileGoesToTheDesktop) {
     });
     guard.start(1000);
     program->MainForm->Image4Click();
-    QDesktopServices::unsetUrlHandler("file");
     ASSERT_EQ(recorder.urls.size(), 1);
     EXPECT_EQ(recorder.urls[0].toLocalFile(), dir.path("hilfe_e.chm"));
     EXPECT_EQ(program->MainForm->helpWindow(), nullptr);
@@ -218,7 +199,7 @@ TEST_F(Desktop, WindowTitlesAreExactlyTheProgramsOwn) {
         dialog->close();
     });
     form.ListView1DblClick();
-    EXPECT_EQ(commentTitle, fromCp1252("Kommentar \xE4ndern"));
+    EXPECT_EQ(commentTitle, platform::fromCp1252("Kommentar \xE4ndern"));
     // The window system appends a display name to every title when one is set; the desktop
     // names the program through its entry zt40.desktop instead.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
@@ -226,5 +207,3 @@ TEST_F(Desktop, WindowTitlesAreExactlyTheProgramsOwn) {
 }
 
 } // namespace
-
-#include "DesktopTest.moc"

@@ -209,7 +209,7 @@ TEST_F(ExportAndPrint, NoSpreadsheetProgramIsToldInTheLanguage) {
     });
     form().exportBClick();
     qputenv("PATH", path);
-    EXPECT_EQ(message, fromCp1252(spreadsheetMissingText(0)));
+    EXPECT_EQ(message, platform::fromCp1252(exportTexts(0).spreadsheetMissing));
     EXPECT_EQ(clipboard(), EnglishHeader);
 }
 
@@ -262,32 +262,19 @@ TEST_F(ExportAndPrint, CancellingThePrintDialogResumesPollingEvenWhenItWasOff) {
     EXPECT_TRUE(form().Timer1->isActive());
 }
 
-namespace {
-// Catches what the program hands to the desktop.
-class DocumentCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-} // namespace
-
 TEST_F(ExportAndPrint, TheHelpIconOpensTheHelpFileOfTheLanguage) {
     TestDesktop desktop;
     desktop.addChmProgram();
-    DocumentCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    UrlRecorder catcher({"file"});
     form().Image4Click();
     ActiveLanguage = 1;
     form().Image4Click();
     ActiveLanguage = 2;
     form().Image4Click();
-    QDesktopServices::unsetUrlHandler("file");
-    ASSERT_EQ(catcher.opened.size(), 3);
-    EXPECT_EQ(catcher.opened[0].toLocalFile(), dir.path("hilfe_e.chm"));
-    EXPECT_EQ(catcher.opened[1].toLocalFile(), dir.path("hilfe.chm"));
-    EXPECT_EQ(catcher.opened[2].toLocalFile(), dir.path("hilfe_e.chm"));
+    ASSERT_EQ(catcher.urls.size(), 3);
+    EXPECT_EQ(catcher.urls[0].toLocalFile(), dir.path("hilfe_e.chm"));
+    EXPECT_EQ(catcher.urls[1].toLocalFile(), dir.path("hilfe.chm"));
+    EXPECT_EQ(catcher.urls[2].toLocalFile(), dir.path("hilfe_e.chm"));
 }
 
 TEST_F(ExportAndPrint, ClosingAsksOnlyWhileReadingsAreNotExported) {
@@ -332,4 +319,70 @@ TEST_F(ExportAndPrint, ClosingAsksOnlyWhileReadingsAreNotExported) {
     EXPECT_FALSE(QFile::exists(dir.path("zt40.journal")));
 }
 
-#include "ExportPrintTest.moc"
+TEST_F(ExportAndPrint, OnlyAFileOrAPrintoutCountsAsExported) {
+    // The spreadsheet gets the rows only through the clipboard: until the user saves them
+    // there, closing must still ask.
+    TestDesktop desktop;
+    QTemporaryDir bin;
+    {
+        QFile starter(bin.filePath("libreoffice"));
+        ASSERT_TRUE(starter.open(QIODevice::WriteOnly));
+        starter.write("#!/bin/sh\nexit 0\n");
+        starter.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    ScopedEnvironment path;
+    path.set("PATH", bin.path());
+    form().printer().setOutputFormat(QPrinter::PdfFormat);
+    form().printer().setOutputFileName(dir.path("list.pdf"));
+    const struct {
+        const char* how;
+        std::function<void()> choose;
+        bool asks;
+    } exports[] = {
+        {"spreadsheet", [] { exportChoice(0); }, true},
+        {"file",
+         [] {
+             exportChoice(1);
+             saveAs("messung");
+         },
+         false},
+        {"printer",
+         [] {
+             exportChoice(2);
+             onModal([](QWidget* window) { static_cast<QDialog*>(window)->accept(); });
+         },
+         false},
+        {"cancelled", [] { exportChoice(0, false); }, true},
+    };
+    for (const auto& e : exports) {
+        form().appendMeasurementRow("08.12.2026", "10:00:01", "C", "12.5");
+        e.choose();
+        form().exportBClick();
+        QString asked;
+        if (e.asks) {
+            onModal([&](QWidget* box) {
+                asked = box->objectName();
+                static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+            });
+        }
+        EXPECT_EQ(form().close(), !e.asks) << e.how;
+        EXPECT_EQ(asked, e.asks ? "CloseQuestionBox" : "") << e.how;
+        form().show();
+    }
+}
+
+TEST_F(ExportAndPrint, NoReadingArrivesBehindTheClosingQuestion) {
+    addRows();
+    form().setTimer1Enabled(true);
+    form().setTimer2Enabled(true);
+    bool timerDuringQuestion = true;
+    onModal([&](QWidget* box) {
+        timerDuringQuestion = form().Timer1->isActive() || form().Timer2->isActive();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(form().close());
+    EXPECT_FALSE(timerDuringQuestion);
+    // No goes on where it was.
+    EXPECT_TRUE(form().Timer1->isActive());
+    EXPECT_TRUE(form().Timer2->isActive());
+}

@@ -63,11 +63,11 @@ protected:
         }
         writeFile(data("hilfe.chm"), "de");
         writeFile(data("hilfe_e.chm"), "en");
-        setInstalledDataDirectory(data(""));
+        platform::setInstalledDataDirectory(data(""));
         QDir::setCurrent(start.path()); // a folder of the user's, not a program directory
     }
     void TearDown() override {
-        setInstalledDataDirectory({});
+        platform::setInstalledDataDirectory({});
         QDir::setCurrent(previous);
     }
     QString data(const char* name) const {
@@ -95,7 +95,7 @@ TEST_F(InstalledProgram, EachUserKeepsTheirOwnLanguageAndTheDataComeFromTheInsta
         QDir(first.path()).mkpath(".config/zt40");
         writeFile(first.filePath(".config/zt40/zt40.ini"), "[Config]\r\nLanguage=1\r\n");
 
-        const ProgramPaths paths = programPaths();
+        const platform::ProgramPaths paths = platform::programPaths();
         EXPECT_TRUE(paths.installed);
         EXPECT_EQ(paths.dataDirectory, data(""));
         EXPECT_EQ(paths.saveDirectory, first.filePath("Documents"));

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <signal.h>
 #include <string>
+#include <vector>
 
 using namespace zt40;
 using namespace zt40::test;
@@ -58,6 +59,22 @@ void answer(QMessageBox::StandardButton button, QString* name = nullptr, QString
         if (text) {
             *text = box->text();
         }
+        box->button(button)->click();
+    });
+}
+
+// Answers the next boxes in turn; writes down each one's name and text.
+void answerInTurn(std::vector<QMessageBox::StandardButton> buttons, QStringList* shown) {
+    if (buttons.empty()) {
+        return;
+    }
+    onModal([buttons, shown](QWidget* window) mutable {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr) << window->objectName().toStdString();
+        *shown << box->objectName() + ": " + box->text();
+        const QMessageBox::StandardButton button = buttons.front();
+        buttons.erase(buttons.begin());
+        answerInTurn(buttons, shown);
         box->button(button)->click();
     });
 }
@@ -127,10 +144,10 @@ TEST_F(Journal, EditedAndDeletedRowsSurviveAKill) {
     EXPECT_EQ(name, "JournalRestoreBox");
     const MeasurementListModel& list = form.measurementList();
     EXPECT_EQ(listText(list), expected);
-    EXPECT_EQ(question,
-              QString("The program did not end properly last time: 3 readings (the "
-                      "first of %1 %2) were not saved. Restore them?")
-                  .arg(fromCp1252(list.text(0, ColDate)), fromCp1252(list.text(0, ColTime))));
+    EXPECT_EQ(question, QString("The program did not end properly last time: 3 readings (the "
+                                "first of %1 %2) were not saved. Restore them?")
+                            .arg(platform::fromCp1252(list.text(0, ColDate)),
+                                 platform::fromCp1252(list.text(0, ColTime))));
 
     // This run's readings follow the restored ones, in the same journal.
     ASSERT_TRUE(measure(form));
@@ -180,9 +197,10 @@ TEST_F(Journal, NoKeepsTheOldJournalAsideAndStartsAnEmptyList) {
     QString question;
     answer(QMessageBox::No, nullptr, &question);
     auto program = startProgram();
-    EXPECT_EQ(question, QString::fromUtf8("Das Programm wurde zuletzt nicht ordnungsgemäß beendet: "
-                                          "2 Messwerte (der erste vom 08.12.2026 10:00:01) wurden "
-                                          "nicht gesichert. Wiederherstellen?"));
+    EXPECT_EQ(question,
+              QString::fromUtf8("Das Programm wurde zuletzt nicht ordnungsgemäß beendet: "
+                                "2 Messwerte (der erste vom 08.12.2026 um 10:00:01) wurden "
+                                "nicht gesichert. Wiederherstellen?"));
     EXPECT_EQ(program->MainForm->measurementList().count(), 0);
     EXPECT_EQ(readFile(dir.path("zt40.journal")), journalHeader());
     const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
@@ -197,7 +215,8 @@ TEST_F(Journal, YesOnADamagedJournalKeepsACopyAndGoesOnAfterTheGoodRecords) {
                             journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", ""});
     writeFile(dir.path("zt40.journal"), old);
     useSimulator(false);
-    answer(QMessageBox::Yes);
+    QStringList shown;
+    answerInTurn({QMessageBox::Yes, QMessageBox::Ok}, &shown);
     auto program = startProgram();
     TMainForm& form = *program->MainForm;
     ASSERT_EQ(form.measurementList().count(), 1);
@@ -205,6 +224,11 @@ TEST_F(Journal, YesOnADamagedJournalKeepsACopyAndGoesOnAfterTheGoodRecords) {
     const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readFile(dir.path(aside[0])), old);
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[1], QString("JournalKeptAsideBox: The journal of the last run is damaged: only "
+                                "the readings before the damaged place were restored. The whole "
+                                "journal has been kept as \"%1\".")
+                            .arg(QDir::toNativeSeparators(dir.path(aside[0]))));
 
     form.appendMeasurementRow("09.12.2026", "07:00:00", "C", "14,0");
     const JournalContents journal = journalIn(dir);
@@ -235,11 +259,71 @@ TEST_F(Journal, AJournalThatCannotBeWrittenIsReportedOnceAndMeasuringGoesOn) {
     answer(QMessageBox::Ok, &name, &text);
     auto program = startWithTicksByHand();
     EXPECT_EQ(name, "JournalErrorBox");
-    EXPECT_TRUE(text.startsWith(QString("The journal \"%1\" cannot be written. ")
+    EXPECT_TRUE(text.startsWith(QString("The journal \"%1\" cannot be written. No space left on "
+                                        "device\n")
                                     .arg(QDir::toNativeSeparators(dir.path("zt40.journal")))))
         << text.toStdString();
     EXPECT_TRUE(measure(*program->MainForm));
     EXPECT_TRUE(measure(*program->MainForm));
     QTest::qWait(20);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(Journal, ALockThatCannotBeCheckedIsOfferedForTakingOver) {
+    const std::string old =
+        journalHeader() + journalRecord('A', {"08.12.2026", "10:00:01", "C", "12,5", ""});
+    const struct {
+        const char* lock;
+        std::vector<QMessageBox::StandardButton> answers; // take over, then restore
+        int rows;
+    } cases[] = {
+        {"", {QMessageBox::Yes, QMessageBox::Yes}, 1}, // empty: a power cut after making it
+        {"77\nzt40\nanother-computer\n", {QMessageBox::Yes, QMessageBox::Yes}, 1}, // shared
+        {"", {QMessageBox::No}, 0}, // no journal: nothing restored, nothing more asked
+    };
+    useSimulator(false);
+    for (const auto& c : cases) {
+        ProgramDirectory here;
+        writeFile(here.path("zt40.journal"), old);
+        writeFile(here.path("zt40.journal.lock"), c.lock);
+        QStringList shown;
+        answerInTurn(c.answers, &shown);
+        {
+            auto program = startProgram();
+            EXPECT_EQ(program->MainForm->measurementList().count(), c.rows);
+        }
+        ASSERT_EQ(shown.size(), static_cast<qsizetype>(c.answers.size()));
+        EXPECT_EQ(shown[0],
+                  QString("JournalLockTakeOverBox: The journal is locked by the file \"%1\", but "
+                          "the lock cannot be checked: the file is empty or was made on another "
+                          "computer. If no other ZT 40 program uses this folder, the lock can be "
+                          "taken over. Take it over? With No, this program keeps no journal.")
+                      .arg(QDir::toNativeSeparators(here.path("zt40.journal.lock"))));
+        if (c.answers.size() == 2) {
+            EXPECT_TRUE(shown[1].startsWith("JournalRestoreBox: ")) << shown[1].toStdString();
+        } else {
+            EXPECT_EQ(readFile(here.path("zt40.journal")), old);
+        }
+    }
+}
+
+TEST_F(Journal, WhatIsKeptAsideIsToldWithItsPlace) {
+    writeFile(dir.path("zt40.ini"), "[Config]\r\nLanguage=2\r\n");
+    const std::string old = journalHeader() + "A\tgarbled\t00000000\r\n" +
+                            journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", ""});
+    writeFile(dir.path("zt40.journal"), old);
+    useSimulator(false);
+    QString name, text;
+    answer(QMessageBox::Ok, &name, &text);
+    auto program = startProgram();
+    const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readFile(dir.path(aside[0])), old);
+    EXPECT_EQ(name, "JournalKeptAsideBox");
+    EXPECT_EQ(text, QString::fromUtf8("Le journal de la dernière exécution ne peut pas être lu : "
+                                      "il est endommagé ou d'un type inconnu, et aucune mesure "
+                                      "n'a pu en être restaurée. Il a été conservé sous « %1 ».")
+                        .arg(QDir::toNativeSeparators(dir.path(aside[0]))));
+    EXPECT_EQ(program->MainForm->measurementList().count(), 0);
+    EXPECT_EQ(readFile(dir.path("zt40.journal")), journalHeader());
 }

@@ -33,16 +33,8 @@ protected:
     ProgramDirectory dir;
 };
 
-// Chooses an item of the language dialog and confirms it.
-void chooseLanguage(int item) {
-    onModal([item](QWidget* dialog) {
-        dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
-        clickButton(dialog, "OK");
-    });
-}
-
 QString text(const char* cp1252) {
-    return fromCp1252(cp1252);
+    return platform::fromCp1252(cp1252);
 }
 
 } // namespace
@@ -92,8 +84,7 @@ TEST_F(LanguageSettings, ChoosingFrenchRetextsEverythingAndIsKeptForTheNextStart
     {
         auto program = startProgram();
         TMainForm& form = *program->MainForm;
-        chooseLanguage(2);
-        form.langButtonClick();
+        chooseLanguage(form, 2);
         EXPECT_EQ(readFile(ini()), "[Config]\r\nLanguage=2\r\n");
         EXPECT_EQ(form.messen->text(), "Mesurer");
         EXPECT_EQ(form.licht->text(), text("Lumi\xE8re"));
@@ -148,8 +139,7 @@ TEST_F(LanguageSettings, OtherContentOfTheFileIsKeptAndCaseDoesNotMatter) {
     writeFile(ini(), before);
     auto program = startProgram();
     EXPECT_EQ(program->MainForm->messen->text(), "Messen");
-    chooseLanguage(0);
-    program->MainForm->langButtonClick();
+    chooseLanguage(*program->MainForm, 0);
     EXPECT_EQ(readFile(ini()), "; ZT 40\n[Window]\nLeft=10\n\n[CONFIG]\nLanguage=0\nKeep=me\n");
 }
 
@@ -184,8 +174,7 @@ TEST_F(LanguageSettings, FlagsComeFromTheProgramDirectoryWhereverTheCurrentOneMo
     auto program = startProgram();
     QTemporaryDir elsewhere;
     QDir::setCurrent(elsewhere.path());
-    chooseLanguage(1);
-    program->MainForm->langButtonClick();
+    chooseLanguage(*program->MainForm, 1);
     EXPECT_EQ(program->MainForm->langButton->text(), "Sprache");
     EXPECT_EQ(program->MainForm->langFlag->pixmap().toImage().pixelColor(16, 16),
               QColor(Qt::yellow));

@@ -76,11 +76,39 @@ TEST_F(LanguageTables, AnUnknownLanguageNumberLeavesUiTextAsItWas) {
     EXPECT_EQ(uiText(-1), "");
 }
 
-TEST_F(LanguageTables, HelpFileAndSpreadsheetMessagePerLanguage) {
+TEST_F(LanguageTables, HelpFilePerLanguage) {
     EXPECT_EQ(helpFileName(LanguageEnglish), "hilfe_e.chm");
     EXPECT_EQ(helpFileName(LanguageGerman), "hilfe.chm");
     EXPECT_EQ(helpFileName(LanguageFrench), "hilfe_e.chm");
     EXPECT_EQ(helpFileName(7), "");
-    EXPECT_NE(spreadsheetMissingText(LanguageEnglish), spreadsheetMissingText(LanguageGerman));
-    EXPECT_NE(spreadsheetMissingText(LanguageEnglish), spreadsheetMissingText(LanguageFrench));
+}
+
+TEST(OwnTexts, EachLanguageHasItsOwnAndAnUnknownNumberGetsEnglish) {
+    const char* const english = "No spreadsheet program could be started. The data are on the "
+                                "clipboard.";
+    const struct {
+        int language;
+        const char* spreadsheetMissing;
+        const char* back; // of the help window
+    } cases[] = {
+        {LanguageEnglish, english, "Back"},
+        {LanguageGerman,
+         "Es konnte kein Tabellenkalkulationsprogramm gestartet werden. Die Daten stehen in der "
+         "Zwischenablage.",
+         "Zur\xFC"
+         "ck"},
+        {LanguageFrench,
+         "Aucun tableur n'a pu \xEAtre d\xE9marr\xE9. Les donn\xE9"
+         "es sont dans le presse-papiers.",
+         "Pr\xE9"
+         "c\xE9"
+         "dent"},
+        {3, english, "Back"},
+        {-1, english, "Back"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(exportTexts(c.language).spreadsheetMissing, c.spreadsheetMissing)
+            << c.language;
+        EXPECT_STREQ(helpTexts(c.language).back, c.back) << c.language;
+    }
 }

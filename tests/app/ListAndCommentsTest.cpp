@@ -8,6 +8,7 @@
 
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 
@@ -221,4 +222,19 @@ TEST_F(ListAndComments, AReadingArrivingDuringAnEditGetsNoCommentAndIsEditedNext
     EXPECT_EQ(dialogs, 2);
     EXPECT_EQ(comment(0), "first");
     EXPECT_EQ(comment(1), "second");
+}
+
+TEST_F(ListAndComments, ANewRowIsScrolledIntoViewEvenWithAnotherSelected) {
+    QTreeView& view = *form().ListView1;
+    for (int count = 1; count <= 30; ++count) {
+        select(0);
+        view.scrollToTop();
+        ASSERT_TRUE(measure(form()));
+        QCoreApplication::processEvents();
+        const QModelIndex last = list().index(count - 1, 0);
+        EXPECT_EQ(view.currentIndex(), last) << count;
+        EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(last))) << count;
+    }
+    // Enough rows that the list scrolls at all.
+    EXPECT_GT(view.verticalScrollBar()->maximum(), 0);
 }

@@ -9,7 +9,7 @@
 #include "MeasurementListModel.h"
 #include "RegionalSettings.h"
 #include "SimulatedInstrument.h"
-#include "StandInJournal.h"
+#include "StandInCallLog.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -169,7 +169,7 @@ TEST_F(MainWindow, ReadingsBecomeSelectedVisibleRows) {
     EXPECT_EQ(form.Label17->text(), " ");
 
     // A reading of our choosing, taken from the instrument by the running cycle.
-    simulator->holdReading(sim::encodeReading(12.3, 0x03));
+    simulator->holdReading(simulator::encodeReading(12.3, 0x03));
     for (int i = 0; i < 10 && list.count() < 2; ++i) {
         form.Timer1Timer();
     }
@@ -201,7 +201,7 @@ TEST_F(MainWindow, TheWholeValueFitsItsDisplay) {
     ASSERT_NE(simulator, nullptr);
     for (double value : {3.3, 83.3, 133.6, 399.9}) {
         const int before = form.measurementList().count();
-        simulator->holdReading(sim::encodeReading(value, 0x01));
+        simulator->holdReading(simulator::encodeReading(value, 0x01));
         for (int i = 0; i < 10 && form.measurementList().count() == before; ++i) {
             form.Timer1Timer();
         }
@@ -215,14 +215,14 @@ TEST_F(MainWindow, TheWholeValueFitsItsDisplay) {
 }
 
 TEST_F(MainWindow, TheLightButtonChoosesTheMeasureCommand) {
-    driver::setJournalEnabled(true);
+    test::setCallLogEnabled(true);
     auto program = startWithTicksByHand();
     TMainForm& form = *program->MainForm;
     const QImage off = form.licht->icon().pixmap(32, 16).toImage();
     const auto lastCommand = [] {
-        const auto entries = driver::journal();
+        const auto entries = test::callLog();
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            if (it->kind == driver::JournalEntry::Kind::Write && !it->bytes.empty()) {
+            if (it->kind == driver::DeviceCall::Kind::Write && !it->bytes.empty()) {
                 return it->bytes[0];
             }
         }
@@ -240,7 +240,7 @@ TEST_F(MainWindow, TheLightButtonChoosesTheMeasureCommand) {
     EXPECT_EQ(lastCommand(), 0xDD);
     form.licht->click();
     EXPECT_EQ(form.licht->icon().pixmap(32, 16).toImage(), form.Image3->pixmap().toImage());
-    driver::setJournalEnabled(false);
+    test::setCallLogEnabled(false);
 }
 
 TEST_F(MainWindow, LostConnectionHandsOverToTheReconnectTimer) {
@@ -277,19 +277,19 @@ TEST_F(MainWindow, AnErrorInAHandlerIsShownAndTheProgramGoesOn) {
 
 TEST_F(MainWindow, ClosingClosesTheLinkAndCanBeRepeated) {
     useSimulator(true);
-    driver::setJournalEnabled(true);
+    test::setCallLogEnabled(true);
     {
         auto program = startProgram();
-        driver::clearJournal();
+        test::clearCallLog();
         program->MainForm->FormDestroy();
         EXPECT_FALSE(program->MainForm->Timer1->isActive());
-        const auto entries = driver::journal();
+        const auto entries = test::callLog();
         EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const auto& e) {
-            return e.kind == driver::JournalEntry::Kind::Close;
+            return e.kind == driver::DeviceCall::Kind::Close;
         }));
     } // the destructor runs the handler once more: harmless
     EXPECT_EQ(driver::counters().filesOpen, 0u);
-    driver::setJournalEnabled(false);
+    test::setCallLogEnabled(false);
 }
 
 TEST_F(MainWindow, TheAboutIconShowsTheAboutDialogModally) {

@@ -124,7 +124,7 @@ TEST_F(ProfileFileOnDisk, AFailedWriteThrowsNamingTheFile) {
 }
 
 TEST(FileWriteMessage, NamesTheWholePathAndTheSystemsReason) {
-    using Failure = FileWriteResult::Failure;
+    using Failure = platform::FileWriteResult::Failure;
     const QString name = QDir::toNativeSeparators(QDir::current().absoluteFilePath("a.dat"));
     const std::pair<Failure, QString> cases[] = {
         {Failure::Create, "Datei \"" + name + "\" kann nicht erstellt werden. No space"},

@@ -6,6 +6,7 @@
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
 #include "RegionalSettings.h"
+#include "StatisticsLine.h"
 #include "TrendWindow.h"
 
 #include <QAreaSeries>
@@ -51,25 +52,20 @@ protected:
         const MeasurementListModel& list = form().measurementList();
         for (int row = 0; row < list.count(); ++row) {
             bool ok = false;
-            const double v = fromCp1252(list.text(row, ColValue)).replace(',', '.').toDouble(&ok);
+            const double v =
+                platform::fromCp1252(list.text(row, ColValue)).replace(',', '.').toDouble(&ok);
             if (ok) {
                 out.push_back(v);
             }
         }
         return out;
     }
-    // A figure as the line must show it: two decimals for readings with one, the user's
-    // decimal separator.
-    static QString shown(double v) {
-        return QString::number(v, 'f', 2).replace('.', QChar(platform::decimalSeparator()));
+    // A figure as the line must show it, with the user's decimal separator: the readings
+    // carry one decimal, mean and deviation get two.
+    static QString shown(double v, int decimals = 1) {
+        return QString::number(v, 'f', decimals).replace('.', QChar(platform::decimalSeparator()));
     }
-    void chooseLanguage(int item) {
-        onModal([item](QWidget* dialog) {
-            dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
-            clickButton(dialog, "OK");
-        });
-        form().langButtonClick();
-    }
+    static QString shownMore(double v) { return shown(v, 2); }
 
     ProgramDirectory dir;
     std::unique_ptr<Program> program;
@@ -92,13 +88,49 @@ std::pair<double, double> meanAndDeviation(const std::vector<double>& v) {
 
 } // namespace
 
+TEST(StatisticsLine, ExtremesKeepTheReadingsDecimalsMeanAndDeviationGetOneMore) {
+    const struct {
+        std::vector<const char*> values;
+        int language;
+        char separator;
+        const char* line; // UTF-8
+    } cases[] = {
+        {{"12,5", "14,25", "9"},
+         0,
+         ',',
+         "n: 3    Mean: 11,917    Std. dev.: 2,673    Min: 9,00    Max: 14,25    Range: 5,25"},
+        {{"0,1", "0.3"},
+         0,
+         '.',
+         "n: 2    Mean: 0.20    Std. dev.: 0.14    Min: 0.1    Max: 0.3    Range: 0.2"},
+        {{"7"},
+         1,
+         ',',
+         "n: 1    Mittelwert: 7,0    Std.-Abw.: \u2013    Min: 7    Max: 7    Spannweite: 0"},
+        {{"OL", "-3", "-5"},
+         2,
+         ',',
+         "n : 2    Moyenne : -4,0    \u00c9cart type : 1,4    Min : -5    Max : -3    "
+         "\u00c9tendue : 2    1 valeur non num\u00e9rique"},
+    };
+    for (const auto& c : cases) {
+        MeasurementListModel list;
+        const MeasurementStatistics statistics(list);
+        for (const char* value : c.values) {
+            list.appendRow("d", "t", "C", value, "");
+        }
+        EXPECT_EQ(platform::fromCp1252(statisticsLineText(statistics, c.language, c.separator)),
+                  QString::fromUtf8(c.line));
+    }
+}
+
 TEST_F(StatisticsAndTrend, TheStatisticsLineFollowsTheReadingsAndTheLanguage) {
     EXPECT_EQ(line(), "n: 0    Mean: " + Dash + "    Std. dev.: " + Dash + "    Min: " + Dash +
                           "    Max: " + Dash + "    Range: " + Dash);
 
     ASSERT_TRUE(measure(form()));
     const double first = values().at(0);
-    EXPECT_EQ(line(), "n: 1    Mean: " + shown(first) + "    Std. dev.: " + Dash + "    Min: " +
+    EXPECT_EQ(line(), "n: 1    Mean: " + shownMore(first) + "    Std. dev.: " + Dash + "    Min: " +
                           shown(first) + "    Max: " + shown(first) + "    Range: " + shown(0));
 
     for (int i = 0; i < 4; ++i) {
@@ -108,15 +140,15 @@ TEST_F(StatisticsAndTrend, TheStatisticsLineFollowsTheReadingsAndTheLanguage) {
     ASSERT_EQ(v.size(), 5u);
     const auto [mean, deviation] = meanAndDeviation(v);
     const auto [min, max] = std::minmax_element(v.begin(), v.end());
-    EXPECT_EQ(line(), "n: 5    Mean: " + shown(mean) + "    Std. dev.: " + shown(deviation) +
-                          "    Min: " + shown(*min) + "    Max: " + shown(*max) +
-                          "    Range: " + shown(*max - *min));
+    EXPECT_EQ(line(), "n: 5    Mean: " + shownMore(mean) +
+                          "    Std. dev.: " + shownMore(deviation) + "    Min: " + shown(*min) +
+                          "    Max: " + shown(*max) + "    Range: " + shown(*max - *min));
 
-    chooseLanguage(1);
-    EXPECT_TRUE(line().startsWith("n: 5    Mittelwert: " + shown(mean) + "    Std.-Abw.: "))
+    chooseLanguage(form(), 1);
+    EXPECT_TRUE(line().startsWith("n: 5    Mittelwert: " + shownMore(mean) + "    Std.-Abw.: "))
         << line().toStdString();
-    chooseLanguage(2);
-    EXPECT_TRUE(line().startsWith("n : 5    Moyenne : " + shown(mean) +
+    chooseLanguage(form(), 2);
+    EXPECT_TRUE(line().startsWith("n : 5    Moyenne : " + shownMore(mean) +
                                   QString::fromUtf8("    Écart type : ")))
         << line().toStdString();
     EXPECT_TRUE(line().contains(QString::fromUtf8("    Étendue : ") + shown(*max - *min)));
@@ -141,7 +173,7 @@ TEST_F(StatisticsAndTrend, ValuesThatAreNoNumberAreCountedApart) {
     EXPECT_TRUE(line().endsWith("    1 non-numeric value")) << line().toStdString();
     form().appendMeasurementRow("d", "t", "C", "  OL");
     ASSERT_TRUE(measure(form()));
-    EXPECT_TRUE(line().startsWith("n: 1    Mean: " + shown(values().back())))
+    EXPECT_TRUE(line().startsWith("n: 1    Mean: " + shownMore(values().back())))
         << line().toStdString();
     EXPECT_TRUE(line().endsWith("    2 non-numeric values")) << line().toStdString();
 }
@@ -195,7 +227,7 @@ TEST_F(StatisticsAndTrend, TheTrendShowsEveryNumericReadingAndFollowsNewOnes) {
     EXPECT_EQ(trend->readings->count(), 5);
 
     // In German, then emptied by Clear Data.
-    chooseLanguage(1);
+    chooseLanguage(form(), 1);
     EXPECT_EQ(trend->windowTitle(), "Verlauf der Messwerte");
     EXPECT_EQ(form().trendButton->toolTip(), "Verlauf der Messwerte");
     EXPECT_EQ(trend->readings->name(), "Messwerte");
@@ -306,7 +338,7 @@ TEST_F(StatisticsAndTrend, ClosingTheMainWindowEndsTheProgramWithTheTrendOpen) {
 TEST_F(StatisticsAndTrend, AlongTrendDrawsTheLowestAndHighestOfEachSlice) {
     // A list of its own: the main window's journals every row, which takes its time.
     MeasurementListModel list;
-    const MeasurementStatistics statistics(list);
+    MeasurementStatistics statistics(list);
     TrendWindow trend(list, statistics, dir.root());
     for (int i = 0; i < 10000; ++i) {
         list.appendRow("d", "t", "C", std::to_string(i % 97) + ",5", "");

@@ -274,27 +274,14 @@ TEST_F(AboutDialog, EveryShowingComputesTheTextsAnewAndTheSameTwice) {
     EXPECT_EQ(shown(form.sys), "Microsoft Windows 7 , Version 6.1.7601");
 }
 
-// Receives what the dialog hands to the desktop.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
 TEST_F(AboutDialog, LinksOpenTheWebSiteAndASupportMail) {
-    UrlRecorder recorder;
-    QDesktopServices::setUrlHandler("https", &recorder, "open");
-    QDesktopServices::setUrlHandler("mailto", &recorder, "open");
+    test::UrlRecorder recorder({"https", "mailto"});
     TForm5 form(system);
     form.show();
     QTest::mouseClick(form.web, Qt::LeftButton);
     QTest::mouseClick(form.mail, Qt::LeftButton);
     QTest::mouseClick(form.Label3, Qt::LeftButton); // not a link
     form.hide();
-    QDesktopServices::unsetUrlHandler("https");
-    QDesktopServices::unsetUrlHandler("mailto");
     ASSERT_EQ(recorder.urls.size(), 2);
     EXPECT_EQ(recorder.urls[0], QUrl("https://www.tarvelon.example/"));
     EXPECT_EQ(recorder.urls[1], QUrl("mailto:support@tarvelon.example"));
@@ -316,5 +303,3 @@ TEST_F(AboutDialog, OnThisSystemItShowsTheKernelAndTheBuiltVersion) {
 
 } // namespace
 } // namespace zt40
-
-#include "Unit5Test.moc"

@@ -1,7 +1,9 @@
 // What the USB layer has to tell about a connected instrument reaches the program's log as a
 // warning of the category "zt40.usb", the text unchanged.
 #include "UsbDiagnostics.h"
+
 #include "Diagnostics.h"
+#include "UsbDiagnosticSink.h"
 
 #include <QtGlobal>
 
@@ -31,7 +33,7 @@ TEST(UsbDiagnostics, LinesBecomeWarningsOfTheUsbCategory) {
     installUsbDiagnostics();
     driver::diagnose("The instrument at /dev/bus/usb/001/005 cannot be opened: permission denied.");
     qInstallMessageHandler(previous);
-    driver::setDiagnosticSink({});
+    setUsbDiagnosticSink({});
     logged = nullptr;
 
     ASSERT_EQ(lines.size(), 1u);

@@ -1,11 +1,11 @@
 // The driver stand-in at the level of the system calls: device list snapshots, the driver's
 // request checks, binding rules, waits on the test clock, and closing under pending transfers.
 #include "DriverStandIn.h"
-#include "StandInJournal.h"
 #include "ManualClock.h"
 #include "ScriptedDevice.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
+#include "StandInCallLog.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
-namespace zt40::driver {
+namespace zt40::test {
 namespace {
+
+using namespace driver;
 
 constexpr GUID Class = {
     0x325DDF96, 0x938C, 0x11D3, {0x9E, 0x34, 0x00, 0x80, 0xC8, 0x27, 0x27, 0xF4}};
@@ -299,7 +301,7 @@ TEST_F(StandIn, ClosingAHandleUnderAPendingReadLeavesTheCallersMemoryAlone) {
 }
 
 TEST_F(StandIn, SimulatedDeviceAnswersTheInstrumentsCommands) {
-    auto instrument = std::make_shared<sim::SimulatedInstrument>();
+    auto instrument = std::make_shared<simulator::SimulatedInstrument>();
     publish(std::make_shared<SimulatedDevice>(instrument, "sim"));
     listed();
     HANDLE device = open("sim");
@@ -343,4 +345,4 @@ TEST_F(StandIn, RealDevicesWithoutAMatchAddNothing) {
 }
 
 } // namespace
-} // namespace zt40::driver
+} // namespace zt40::test

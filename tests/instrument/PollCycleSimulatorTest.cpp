@@ -14,7 +14,7 @@ namespace {
 
 class SimulatorLink {
 public:
-    explicit SimulatorLink(sim::SimulatedInstrument& instrument) : sim_(instrument) {}
+    explicit SimulatorLink(simulator::SimulatedInstrument& instrument) : sim_(instrument) {}
 
     bool Open() {
         open_ = sim_.pluggedIn();
@@ -32,20 +32,20 @@ public:
 private:
     bool move(InstrumentFrame& frame) {
         std::size_t n = 0;
-        if (sim_.write(frame.data(), frame.size(), n) != sim::Completion::Done || n != 8) {
+        if (sim_.write(frame.data(), frame.size(), n) != simulator::Completion::Done || n != 8) {
             return false;
         }
-        return sim_.read(frame.data(), frame.size(), n) == sim::Completion::Done && n == 8;
+        return sim_.read(frame.data(), frame.size(), n) == simulator::Completion::Done && n == 8;
     }
 
-    sim::SimulatedInstrument& sim_;
+    simulator::SimulatedInstrument& sim_;
     bool open_ = false;
 };
 
 class PollCycleSimulatorTest : public ::testing::Test {
 protected:
-    explicit PollCycleSimulatorTest(
-        sim::SimulatedInstrument::Config config = sim::SimulatedInstrument::scenario("manual"))
+    explicit PollCycleSimulatorTest(simulator::SimulatedInstrument::Config config =
+                                        simulator::SimulatedInstrument::scenario("manual"))
         : instrument(config) {
         env.open = [this] { return link.Open(); };
         env.exchange = [this](InstrumentFrame& f) { return link.Exchange(f); };
@@ -72,7 +72,7 @@ protected:
                              [](const InstrumentFrame& f) { return f[0] == Code::ReadSerial; });
     }
 
-    sim::SimulatedInstrument instrument;
+    simulator::SimulatedInstrument instrument;
     SimulatorLink link{instrument};
     PollRecorder env;
     PollCycle cycle{env};
@@ -96,13 +96,13 @@ TEST_F(PollCycleSimulatorTest, StartUpReadsSerialOnceThenFirmware) {
 TEST_F(PollCycleSimulatorTest, HeldReadingBecomesOneRow) {
     ticks(12);
     env.separator = ',';
-    instrument.holdReading(sim::encodeReading(125.4, 0x0B));
+    instrument.holdReading(simulator::encodeReading(125.4, 0x0B));
     ticks(3);
     ASSERT_EQ(env.rows.size(), 1u);
     EXPECT_EQ(env.rows[0], (RecordedRow{"08.12.2026", "23:59:58", "LCD", "  125,4 "}));
     EXPECT_EQ(env.value, "    1 2 5 , 4   ");
     EXPECT_EQ(env.letters, "LCD");
-    instrument.holdReading(sim::encodeReading(7.0, 0x00));
+    instrument.holdReading(simulator::encodeReading(7.0, 0x00));
     ticks(30);
     ASSERT_EQ(env.rows.size(), 2u);
     EXPECT_EQ(env.rows[1].value, "    7,0 ");
@@ -154,15 +154,15 @@ TEST_F(PollCycleSimulatorTest, UnplugLosesConnectionAndPlugInResumesWithoutSeria
 
 TEST_F(PollCycleSimulatorTest, FaultsAreCountedUntilTheSecond) {
     ticks(12);
-    instrument.injectFault(sim::Fault::ShortReply);
+    instrument.injectFault(simulator::Fault::ShortReply);
     ticks(1);
     EXPECT_EQ(link.failures, 1);
     EXPECT_TRUE(env.timer1);
-    instrument.injectFault(sim::Fault::GarbageReply, 5);
+    instrument.injectFault(simulator::Fault::GarbageReply, 5);
     ticks(5);
     EXPECT_EQ(link.failures, 1);
     EXPECT_TRUE(env.timer1);
-    instrument.injectFault(sim::Fault::NoAnswer);
+    instrument.injectFault(simulator::Fault::NoAnswer);
     ticks(1);
     EXPECT_EQ(link.failures, 2);
     EXPECT_FALSE(env.timer1);
@@ -176,7 +176,8 @@ TEST_F(PollCycleSimulatorTest, FaultsAreCountedUntilTheSecond) {
 
 class ScheduledReadingsTest : public PollCycleSimulatorTest {
 protected:
-    ScheduledReadingsTest() : PollCycleSimulatorTest(sim::SimulatedInstrument::scenario("1")) {}
+    ScheduledReadingsTest()
+        : PollCycleSimulatorTest(simulator::SimulatedInstrument::scenario("1")) {}
 };
 
 // With the instrument's key pressed every 3 s and a few measure clicks, every reading the
@@ -204,7 +205,8 @@ TEST_F(ScheduledReadingsTest, OneRowPerReadingTheInstrumentMade) {
 
 class FlakyInstrumentTest : public PollCycleSimulatorTest {
 protected:
-    FlakyInstrumentTest() : PollCycleSimulatorTest(sim::SimulatedInstrument::scenario("flaky")) {}
+    FlakyInstrumentTest()
+        : PollCycleSimulatorTest(simulator::SimulatedInstrument::scenario("flaky")) {}
 };
 
 // Random faults for a long run: every second failed exchange closes the link, each reopen

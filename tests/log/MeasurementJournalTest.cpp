@@ -2,11 +2,18 @@
 // gives for whole, cut, garbled and foreign files.
 #include "MeasurementJournal.h"
 
+#include "FileSync.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +38,20 @@ std::vector<JournalRow> rowsOf(const MeasurementListModel& model) {
         rows.push_back(row);
     }
     return rows;
+}
+
+// A record line with any payload, escapes unchecked, and its right CRC-32.
+std::string lineWithCrc(std::string_view payload) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : payload) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", ~crc);
+    return std::string(payload) + '\t' + digits + "\r\n";
 }
 
 std::string everyByteFrom1To255() {
@@ -150,6 +171,8 @@ TEST_F(JournalFile, AGarbledLineStopsTheReadingBeforeIt) {
 TEST(JournalReader, ForeignAndBrokenFilesGiveNoWrongRow) {
     const std::string header = journalHeader();
     const std::string row = journalRecord('A', {"d", "t", "m", "v", "c"});
+    std::string garbledRow = row;
+    garbledRow[row.size() - 12] = 'C'; // the comment, before its tab, CRC, CR and LF
     const struct {
         std::string bytes;
         JournalStatus status;
@@ -169,7 +192,10 @@ TEST(JournalReader, ForeignAndBrokenFilesGiveNoWrongRow) {
         {header + row + journalRecord('D', {"-0"}) + row, JournalStatus::Damaged, 1},
         {header + row + journalRecord('A', {"d", "t", "m", "v"}) + row, JournalStatus::Damaged, 1},
         {header + row + journalRecord('Q', {}) + row, JournalStatus::Damaged, 1},
-        {header + row + "A\td\\q\tt\tm\tv\tc\t00000000\r\n" + row, JournalStatus::Damaged, 1},
+        {header + row + lineWithCrc("A\td\\q\tt\tm\tv\tc") + row, JournalStatus::Damaged, 1},
+        {header + row + lineWithCrc("A\td\\x0g\tt\tm\tv\tc") + row, JournalStatus::Damaged, 1},
+        {header + row + lineWithCrc("A\td\tt\tm\tv\tc"), JournalStatus::Complete, 2},
+        {header + row + garbledRow, JournalStatus::TornEnd, 1}, // a garbled last line
         {header + row + "\r\n", JournalStatus::TornEnd, 1},
         {header + row + std::string(40, '\0'), JournalStatus::TornEnd, 1},
     };
@@ -181,4 +207,37 @@ TEST(JournalReader, ForeignAndBrokenFilesGiveNoWrongRow) {
             EXPECT_EQ(r, (JournalRow{"d", "t", "m", "v", "c"}));
         }
     }
+}
+
+TEST_F(JournalFile, EachRecordIsOnDiskBeforeTheNextChange) {
+    struct Sync {
+        qint64 size;
+        bool ok;
+    };
+    std::vector<Sync> syncs;
+    platform::setSyncObserver([&](const QString& synced, bool ok) {
+        if (synced == path) {
+            syncs.push_back({QFileInfo(path).size(), ok});
+        }
+    });
+    const struct {
+        const char* change;
+        std::function<void()> make;
+    } changes[] = {
+        {"append", [&] { model.appendRow("d", "t", "m", "v", ""); }},
+        {"comment", [&] { model.setComment(0, "c"); }},
+        {"append", [&] { model.appendRow("d", "t", "m", "v", ""); }},
+        {"delete", [&] { model.removeRowAt(1); }},
+        {"clear", [&] { model.clearRows(); }},
+    };
+    for (const auto& c : changes) {
+        syncs.clear();
+        c.make();
+        ASSERT_EQ(syncs.size(), 1u) << c.change;
+        EXPECT_TRUE(syncs[0].ok) << c.change;
+        // Synced once the whole record was written, and nothing written after the sync.
+        EXPECT_EQ(syncs[0].size, QFileInfo(path).size()) << c.change;
+        EXPECT_TRUE(fileBytes(path).ends_with("\r\n")) << c.change;
+    }
+    platform::setSyncObserver({});
 }

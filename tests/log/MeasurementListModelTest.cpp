@@ -4,6 +4,9 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
+
 using namespace zt40;
 
 namespace {
@@ -205,4 +208,30 @@ TEST(ListStorage, ManyEditsAndDeletionsKeepEveryRowIntact) {
         }
     }
     EXPECT_EQ(model.textBytes(), sum);
+}
+
+TEST_F(ListFixture, RowsAddedOrChangedAfterTheLastExportAreUnexported) {
+    std::uint64_t mark = 0;
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        bool unexported;
+    } steps[] = {
+        {"empty", [] {}, false},
+        {"appended", [&] { model.appendRow("d", "t", "m", "1", ""); }, true},
+        {"exported", [&] { model.markExported(model.changeMark()); }, false},
+        {"another row", [&] { model.appendRow("d", "t", "m", "2", ""); }, true},
+        {"export began", [&] { mark = model.changeMark(); }, true},
+        {"row during export", [&] { model.appendRow("d", "t", "m", "3", ""); }, true},
+        {"export done", [&] { model.markExported(mark); }, true},
+        {"exported again", [&] { model.markExported(model.changeMark()); }, false},
+        {"row removed", [&] { model.removeRowAt(0); }, false},
+        {"comment", [&] { model.setComment(0, "x"); }, true},
+        {"older mark", [&] { model.markExported(mark); }, true},
+        {"cleared", [&] { model.clearRows(); }, false},
+    };
+    for (const auto& s : steps) {
+        s.act();
+        EXPECT_EQ(model.hasUnexported(), s.unexported) << s.step;
+    }
 }

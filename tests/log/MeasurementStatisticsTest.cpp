@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <sstream>
 
 using namespace zt40;
 
@@ -18,6 +19,19 @@ struct Statistics : ::testing::Test {
     MeasurementStatistics stats{list};
 
     void append(const std::string& value) { list.appendRow("d", "t", "C", value, ""); }
+    // The numbers kept for the rows, "-" for a text that is no number.
+    std::string shownValues() const {
+        std::ostringstream out;
+        for (const double v : stats.rowValues()) {
+            out << (out.tellp() > 0 ? " " : "");
+            if (std::isnan(v)) {
+                out << "-";
+            } else {
+                out << v;
+            }
+        }
+        return out.str();
+    }
     void expectFigures(long long n, double mean, std::optional<double> deviation, double min,
                        double max, long long nonNumeric, int decimals) const {
         const RunningStatistics& v = stats.values();
@@ -74,6 +88,7 @@ TEST(ValueTexts, FiguresAreShownWithTheSeparatorAndDecimalsAsked) {
 }
 
 TEST_F(Statistics, EmptyOneRowNonNumericDeletionsAndClear) {
+    stats.keepRowValues(); // for the trend
     QSignalSpy changed(&stats, &MeasurementStatistics::changed);
     expectFigures(0, 0, {}, 0, 0, 0, 0);
 
@@ -91,36 +106,53 @@ TEST_F(Statistics, EmptyOneRowNonNumericDeletionsAndClear) {
                                        2);
     expectFigures(3, mean, deviation, 9, 14.25, 2, 2);
     EXPECT_EQ(changed.count(), 5);
+    // Every row's number, for the trend.
+    EXPECT_EQ(shownValues(), "12.5 - 14.25 - 9");
 
     // A comment edit leaves the figures alone.
     list.setComment(0, "probe");
     EXPECT_EQ(changed.count(), 5);
 
-    // Deleting the only value with two decimals, then a non-number, then the minimum.
+    // Deleting the only value with two decimals, then a non-number, then the minimum: the
+    // readings after each move up one number.
     list.removeRowAt(2);
     expectFigures(2, 10.75, std::sqrt(2 * 1.75 * 1.75), 9, 12.5, 2, 1);
+    EXPECT_EQ(shownValues(), "12.5 - - 9");
     list.removeRowAt(1);
     expectFigures(2, 10.75, std::sqrt(2 * 1.75 * 1.75), 9, 12.5, 1, 1);
+    EXPECT_EQ(shownValues(), "12.5 - 9");
     list.removeRowAt(2);
     expectFigures(1, 12.5, std::nullopt, 12.5, 12.5, 1, 1);
+    EXPECT_EQ(shownValues(), "12.5 -");
 
     list.clearRows();
     expectFigures(0, 0, {}, 0, 0, 0, 0);
     EXPECT_EQ(changed.count(), 9);
+    EXPECT_EQ(shownValues(), "");
 
     append("2,0");
     append("2,0");
     expectFigures(2, 2, 0.0, 2, 2, 0, 1);
+    EXPECT_EQ(shownValues(), "2 2");
 }
 
 TEST_F(Statistics, WatchingAListThatAlreadyHasRowsCountsThem) {
     append("1,5");
     append("--");
     append("2,5");
-    const MeasurementStatistics late(list);
+    MeasurementStatistics late(list);
     EXPECT_EQ(late.values().count(), 2);
     EXPECT_EQ(late.nonNumeric(), 1);
     EXPECT_DOUBLE_EQ(late.values().mean(), 2.0);
+    // The numbers of the rows are kept only once asked for, then for every row.
+    EXPECT_TRUE(late.rowValues().empty());
+    late.keepRowValues();
+    append("3");
+    ASSERT_EQ(late.rowValues().size(), 4u);
+    EXPECT_EQ(late.rowValues()[0], 1.5);
+    EXPECT_TRUE(std::isnan(late.rowValues()[1]));
+    EXPECT_EQ(late.rowValues()[3], 3.0);
+    EXPECT_EQ(late.values().count(), 3);
 }
 
 // A million readings near 1000 with a spread of 0.001. The exact figures come from the

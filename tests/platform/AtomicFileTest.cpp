@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 using namespace zt40;
-using Failure = FileWriteResult::Failure;
+using Failure = platform::FileWriteResult::Failure;
 
 namespace {
 
@@ -35,7 +35,7 @@ struct AtomicFileFixture : ::testing::Test {
 
 TEST_F(AtomicFileFixture, WritesTheBytesUnchangedAndLeavesNoTemporaryFile) {
     const std::string bytes("\tDate\r\n1\t\xE4\x00x\r\n", 12);
-    const FileWriteResult result = writeFileAtomically(target, bytes);
+    const platform::FileWriteResult result = platform::writeFileAtomically(target, bytes);
     ASSERT_TRUE(result.ok()) << result.reason.toStdString();
     EXPECT_EQ(contents(target), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
@@ -43,16 +43,16 @@ TEST_F(AtomicFileFixture, WritesTheBytesUnchangedAndLeavesNoTemporaryFile) {
 
 TEST_F(AtomicFileFixture, ReplacesAnExistingFileWholly) {
     writeOld();
-    ASSERT_TRUE(writeFileAtomically(target, "new").ok());
+    ASSERT_TRUE(platform::writeFileAtomically(target, "new").ok());
     EXPECT_EQ(contents(target), "new");
-    ASSERT_TRUE(writeFileAtomically(target, "").ok());
+    ASSERT_TRUE(platform::writeFileAtomically(target, "").ok());
     EXPECT_EQ(contents(target), "");
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
 }
 
 TEST_F(AtomicFileFixture, MissingFolderCannotBeCreated) {
     const QString path = dir.filePath("no such folder/export.dat");
-    const FileWriteResult result = writeFileAtomically(path, "data");
+    const platform::FileWriteResult result = platform::writeFileAtomically(path, "data");
     EXPECT_EQ(result.failure, Failure::Create);
     EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_TRUE(entries(dir.path()).isEmpty());
@@ -64,7 +64,7 @@ TEST_F(AtomicFileFixture, PathThatIsAFolderIsLeftAlone) {
     ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
     inside.close();
 
-    const FileWriteResult result = writeFileAtomically(target, "data");
+    const platform::FileWriteResult result = platform::writeFileAtomically(target, "data");
     EXPECT_EQ(result.failure, Failure::Create);
     EXPECT_FALSE(result.reason.isEmpty());
     EXPECT_TRUE(QFileInfo(target).isDir());
@@ -78,7 +78,7 @@ TEST_F(AtomicFileFixture, ReadOnlyFolderKeepsTheExistingFile) {
     }
     writeOld();
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    const FileWriteResult result = writeFileAtomically(target, "new");
+    const platform::FileWriteResult result = platform::writeFileAtomically(target, "new");
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(result.failure, Failure::Create);
     EXPECT_FALSE(result.reason.isEmpty());
@@ -97,7 +97,7 @@ TEST_F(AtomicFileFixture, FailedWriteKeepsTheExistingFileIntact) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 
     const std::string big(256 * 1024, 'x');
-    const FileWriteResult result = writeFileAtomically(target, big);
+    const platform::FileWriteResult result = platform::writeFileAtomically(target, big);
 
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);

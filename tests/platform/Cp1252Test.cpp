@@ -23,17 +23,17 @@ TEST(Cp1252, EachByteStandsForOneCharacterBothWays) {
         {"empty", "", QString()},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(fromCp1252(c.bytes), c.text) << c.name;
-        EXPECT_EQ(toCp1252(c.text), c.bytes) << c.name;
+        EXPECT_EQ(platform::fromCp1252(c.bytes), c.text) << c.name;
+        EXPECT_EQ(platform::toCp1252(c.text), c.bytes) << c.name;
     }
 
     std::string all;
     for (int b = 0; b < 256; ++b) {
         all.push_back(static_cast<char>(b));
     }
-    const QString text = fromCp1252(all);
+    const QString text = platform::fromCp1252(all);
     EXPECT_EQ(text.size(), 256);
-    EXPECT_EQ(toCp1252(text), all);
+    EXPECT_EQ(platform::toCp1252(text), all);
 }
 
 TEST(Cp1252, ACharacterOutsideTheCodePageBecomesOneQuestionMark) {
@@ -44,6 +44,6 @@ TEST(Cp1252, ACharacterOutsideTheCodePageBecomesOneQuestionMark) {
         {QString::fromUtf8("\u0080\u009F"), "??"}, // C1 controls the code page uses for other signs
     };
     for (const auto& [text, bytes] : cases) {
-        EXPECT_EQ(toCp1252(text), bytes) << text.toStdString();
+        EXPECT_EQ(platform::toCp1252(text), bytes) << text.toStdString();
     }
 }

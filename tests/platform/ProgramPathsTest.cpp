@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace zt40 {
 namespace {
 
@@ -36,7 +39,7 @@ TEST(ProgramPaths, ThePlacesOfTheFlagIconsDecideTheMode) {
         {"elsewhere, not installed", withoutFlags.path(), QString(), false},
     };
     for (const Case& c : cases) {
-        const ProgramPaths paths = programPaths(c.working, c.installed);
+        const platform::ProgramPaths paths = platform::programPaths(c.working, c.installed);
         EXPECT_EQ(paths.installed, c.installedMode) << c.what;
         EXPECT_EQ(paths.programDirectory, c.working + '/') << c.what;
         if (c.installedMode) {
@@ -49,6 +52,56 @@ TEST(ProgramPaths, ThePlacesOfTheFlagIconsDecideTheMode) {
             EXPECT_EQ(paths.userDataDirectory, c.working + '/') << c.what;
             EXPECT_EQ(paths.saveDirectory, c.working + '/') << c.what;
         }
+    }
+}
+
+// Sets environment variables for one scope and puts them back afterwards.
+class EnvironmentOverride {
+public:
+    void set(const char* name, const QString& value) {
+        saved_.emplace_back(name, qgetenv(name));
+        qputenv(name, value.toLocal8Bit());
+    }
+    ~EnvironmentOverride() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second.isNull())
+                qunsetenv(it->first);
+            else
+                qputenv(it->first, it->second);
+        }
+    }
+
+private:
+    std::vector<std::pair<const char*, QByteArray>> saved_;
+};
+
+TEST(ProgramPaths, AnInstalledProgramSavesIntoDocumentsOrElseTheHomeFolder) {
+    QTemporaryDir working;
+    QTemporaryDir installation;
+    touch(installation.filePath("CTRUK.ICO"));
+    const struct {
+        const char* what;
+        const char* documents; // "": none, "/": a folder, anything else: a file
+        const char* expected;  // relative to the home folder
+    } cases[] = {
+        {"no documents folder", "", ""},
+        {"a documents folder", "/", "/Documents"},
+        {"a file where the documents folder would be", "x", ""},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir home;
+        EnvironmentOverride environment;
+        environment.set("HOME", home.path());
+        environment.set("XDG_CONFIG_HOME", home.filePath("config")); // no user-dirs.dirs
+        if (QByteArray(c.documents) == "/") {
+            ASSERT_TRUE(QDir(home.path()).mkdir("Documents"));
+        } else if (*c.documents != 0) {
+            touch(home.filePath("Documents"));
+        }
+        const platform::ProgramPaths paths =
+            platform::programPaths(working.path(), installation.path());
+        ASSERT_TRUE(paths.installed) << c.what;
+        EXPECT_EQ(paths.saveDirectory, home.path() + c.expected) << c.what;
     }
 }
 

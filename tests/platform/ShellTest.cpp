@@ -208,6 +208,33 @@ TEST(DesktopDefaults, TheUsersChoiceComesFirstAndOnlyInstalledProgramsCount) {
     EXPECT_TRUE(desktopOpens("/opt/zt40/hilfe.chm"));
 }
 
+TEST(DesktopEntries, FieldCodesAreLeftOutAndADoublePercentIsAPercent) {
+    FakePrograms bin;
+    bin.add("calc");
+    QTemporaryDir dir;
+    const struct {
+        const char* exec; // after the program
+        QStringList arguments;
+    } cases[] = {
+        {" --calc %U", {"--calc"}},
+        {" %%", {"%"}},
+        {" --scale=50%% %f", {"--scale=50%"}},
+        {" \"a b\" %F --new-window", {"a b", "--new-window"}},
+        {" 100%%%% %%u", {"100%%", "%u"}},
+    };
+    for (const auto& c : cases) {
+        const QString entry = dir.filePath("calc.desktop");
+        QFile file(entry);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("[Desktop Entry]\nExec=" + bin.path() + "/calc" + c.exec + "\n").toUtf8());
+        file.close();
+        const auto command = commandOfDesktopEntry(entry);
+        ASSERT_TRUE(command.has_value()) << c.exec;
+        EXPECT_EQ(command->program, bin.path() + "/calc") << c.exec;
+        EXPECT_EQ(command->arguments, c.arguments) << c.exec;
+    }
+}
+
 // Waits for a stand-in program's mark and returns its arguments.
 QByteArray argumentsOf(const FakePrograms& bin, const QString& program) {
     QElapsedTimer waited;

@@ -9,8 +9,10 @@
 #include <cmath>
 #include <limits>
 
-namespace zt40::sim {
+namespace zt40::test {
 namespace {
+
+using namespace simulator;
 
 // One command written and one reply read, as the host's channel does it.
 struct Transfer {
@@ -366,4 +368,4 @@ TEST(Readings, MadeReadingsDecodeToDigitsAndAPoint) {
 }
 
 } // namespace
-} // namespace zt40::sim
+} // namespace zt40::test

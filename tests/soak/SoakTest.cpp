@@ -86,11 +86,11 @@ private:
     InstrumentLink& link_;
 };
 
-std::string expectedValue(const sim::EncodedReading& r) {
+std::string expectedValue(const simulator::EncodedReading& r) {
     return std::to_string(r.tenths / 10) + "," + std::to_string(r.tenths % 10);
 }
 
-std::string expectedMode(const sim::EncodedReading& r) {
+std::string expectedMode(const simulator::EncodedReading& r) {
     const std::uint8_t f = r.first[2];
     return {(f & ModeFlagL) ? 'L' : ' ', (f & ModeFlagC) ? 'C' : ' ', (f & ModeFlagD) ? 'D' : ' '};
 }
@@ -100,23 +100,18 @@ TEST(Soak, PollTicksWithRandomFaultsLoseNoReadingAndLeakNoHandle) {
     driver::withdrawAll();
     driver::setRealDevicesEnabled(false);
     const driver::Counters before = driver::counters();
-    driver::ManualClock clock(1000);
+    ManualClock clock(1000);
     driver::ScopedClock useClock(clock);
 
-    sim::SimulatedInstrument::Config config; // readings only when made below or measured
+    simulator::SimulatedInstrument::Config config; // readings only when made below or measured
     config.seed = static_cast<std::uint32_t>(soakSeed);
-    auto instrument = std::make_shared<sim::SimulatedInstrument>(config);
+    auto instrument = std::make_shared<simulator::SimulatedInstrument>(config);
     driver::publish(std::make_shared<driver::SimulatedDevice>(instrument));
 
     InstrumentLink link;
     SoakSurroundings env(link);
     PollCycle cycle(env);
-    if (env.Open()) { // start-up
-        env.setTimer1Enabled(true);
-        env.setTimer1Interval(PollIntervalStartMs);
-    } else {
-        env.setTimer2Enabled(true);
-    }
+    cycle.start();
     env.reopens = 0;
 
     std::mt19937_64 rng(soakSeed);
@@ -132,19 +127,19 @@ TEST(Soak, PollTicksWithRandomFaultsLoseNoReadingAndLeakNoHandle) {
         const int r = permille(rng);
         if (r < 25) {
             instrument->holdReading(
-                sim::encodeReading(gloss(rng), static_cast<std::uint8_t>(flags(rng))));
+                simulator::encodeReading(gloss(rng), static_cast<std::uint8_t>(flags(rng))));
         } else if (r < 30) {
             cycle.messenClick();
         } else if (r < 32) {
             cycle.lichtClick();
         } else if (r < 36) {
-            instrument->injectFault(sim::Fault::NoAnswer);
+            instrument->injectFault(simulator::Fault::NoAnswer);
             ++faults;
         } else if (r < 40) {
-            instrument->injectFault(sim::Fault::ShortReply);
+            instrument->injectFault(simulator::Fault::ShortReply);
             ++faults;
         } else if (r < 44) {
-            instrument->injectFault(sim::Fault::GarbageReply);
+            instrument->injectFault(simulator::Fault::GarbageReply);
             ++faults;
         } else if (r < 46 && instrument->pluggedIn()) {
             instrument->unplug();

@@ -310,12 +310,12 @@ long EmulatedDevice::ioctl(void* clientId, unsigned long request, void* argPtr, 
         if (withheld) {
             --withheld_;
         }
-        const sim::Completion c =
-            withheld ? sim::Completion::Never
+        const simulator::Completion c =
+            withheld ? simulator::Completion::Never
             : urb->endpoint == InEndpoint
                 ? instrument_.read(data, static_cast<std::size_t>(length), moved)
                 : instrument_.write(data, static_cast<std::size_t>(length), moved);
-        if (c == sim::Completion::Done) {
+        if (c == simulator::Completion::Done) {
             urb->finish(0, static_cast<int>(moved), now);
         }
     } else {

@@ -28,7 +28,7 @@ public:
     EmulatedDevice& operator=(const EmulatedDevice&) = delete;
 
     // The gloss meter behind the endpoints; lock() while touching it from the test.
-    sim::SimulatedInstrument& instrument() { return instrument_; }
+    simulator::SimulatedInstrument& instrument() { return instrument_; }
     std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
 
     // Discarded transfers come back this much later (real time), as from real hardware.
@@ -61,7 +61,7 @@ private:
     std::uint16_t vendorId_;
     std::uint16_t productId_;
     mutable std::mutex mutex_;
-    sim::SimulatedInstrument instrument_;
+    simulator::SimulatedInstrument instrument_;
     bool present_ = false;
     std::uint32_t cancelLatencyMs_ = 0;
     int withheld_ = 0;

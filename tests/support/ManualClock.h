@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-namespace zt40::driver {
+namespace zt40::test {
 
-class ManualClock : public Clock {
+class ManualClock : public driver::Clock {
 public:
     explicit ManualClock(std::uint64_t startMs = 0) : now_(startMs) {}
     std::uint64_t nowMs() override;
@@ -20,4 +20,4 @@ private:
     std::uint64_t now_;
 };
 
-} // namespace zt40::driver
+} // namespace zt40::test

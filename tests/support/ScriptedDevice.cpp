@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-namespace zt40::driver {
+namespace zt40::test {
+
+using driver::InterfaceChoice;
+using driver::ModelledDevice;
+using driver::standInMutex;
+using driver::Transfer;
 
 ScriptedDevice::ScriptedDevice() : ScriptedDevice(Config{}) {}
 
@@ -208,4 +213,4 @@ void ScriptedDevice::cancel(const std::shared_ptr<Transfer>& transfer) {
     }
 }
 
-} // namespace zt40::driver
+} // namespace zt40::test

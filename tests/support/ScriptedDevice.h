@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-namespace zt40::driver {
+namespace zt40::test {
 
-class ScriptedDevice : public ModelledDevice {
+class ScriptedDevice : public driver::ModelledDevice {
 public:
     struct Config {
         std::string name = "scripted";
@@ -36,8 +36,8 @@ public:
         // do; a cancelled read then delivers these bytes if any (the reply was on its way).
         std::uint32_t cancelLatencyMs = 0;
         std::vector<std::uint8_t> lateReply;
-        std::vector<EndpointInfo> endpoints{{InstrumentUsb::InEndpoint, 0x03, 8, 10},
-                                            {InstrumentUsb::OutEndpoint, 0x03, 8, 10}};
+        std::vector<driver::EndpointInfo> endpoints{{InstrumentUsb::InEndpoint, 0x03, 8, 10},
+                                                    {InstrumentUsb::OutEndpoint, 0x03, 8, 10}};
     };
 
     enum class Action {
@@ -89,17 +89,17 @@ public:
                         std::uint16_t languageId, std::uint8_t* out, std::uint32_t size,
                         std::uint32_t& returned) override;
     DWORD setConfiguration(std::uint16_t configurationIndex,
-                           const std::vector<InterfaceChoice>& interfaces) override;
+                           const std::vector<driver::InterfaceChoice>& interfaces) override;
     DWORD bindPipe(std::uint8_t endpointAddress) override;
-    void submit(const std::shared_ptr<Transfer>& transfer) override;
-    void cancel(const std::shared_ptr<Transfer>& transfer) override;
+    void submit(const std::shared_ptr<driver::Transfer>& transfer) override;
+    void cancel(const std::shared_ptr<driver::Transfer>& transfer) override;
 
 private:
     Step nextStep(bool in);
-    void succeed(const std::shared_ptr<Transfer>& t, const Step& step, bool atOnce,
+    void succeed(const std::shared_ptr<driver::Transfer>& t, const Step& step, bool atOnce,
                  std::uint32_t count);
-    void completeWrite(const std::shared_ptr<Transfer>& t, const Step& step, bool atOnce);
-    bool deliverReply(const std::shared_ptr<Transfer>& t, const Step& step, bool atOnce);
+    void completeWrite(const std::shared_ptr<driver::Transfer>& t, const Step& step, bool atOnce);
+    bool deliverReply(const std::shared_ptr<driver::Transfer>& t, const Step& step, bool atOnce);
     void serveWaitingReads();
 
     Config config_;
@@ -111,10 +111,10 @@ private:
     std::function<std::vector<std::uint8_t>(const std::vector<std::uint8_t>&)> answer_;
     std::deque<std::vector<std::uint8_t>> replies_;
     // Reads waiting for a reply, with the step they are to follow.
-    std::deque<std::pair<std::shared_ptr<Transfer>, Step>> waitingReads_;
+    std::deque<std::pair<std::shared_ptr<driver::Transfer>, Step>> waitingReads_;
     std::vector<std::vector<std::uint8_t>> writes_;
     int cancellations_ = 0;
     int opens_ = 0;
 };
 
-} // namespace zt40::driver
+} // namespace zt40::test

@@ -27,7 +27,7 @@ protected:
         ASSERT_EQ(in.BindEndpoint(0, 0x81, list, &UsbioInterfaceClass), 0u);
         ASSERT_EQ(out.BindEndpoint(0, 0x02, list, &UsbioInterfaceClass), 0u);
         ReleaseDeviceList(list);
-        driver::clearJournal();
+        clearCallLog();
     }
 
     std::shared_ptr<ScriptedDevice> device;
@@ -52,11 +52,11 @@ TEST_F(CUsbIoPipeTest, WriteThenReadMovesTheBytesBothWays) {
     EXPECT_EQ(in.TimedRead(reply, count, 5000), 0u);
     EXPECT_EQ(count, 8u);
     EXPECT_EQ(Bytes(reply, reply + 8), (Bytes{0xA5, 0x00, 0x03, 'Z', 0x22, 0x33, 0x44, 0x55}));
-    const auto writes = entries(JournalEntry::Kind::Write);
+    const auto writes = entries(DeviceCall::Kind::Write);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].endpoint, 0x02);
     EXPECT_EQ(writes[0].bytes, (Bytes{0xA5, 0x00, 0x03, 0x11, 0x22, 0x33, 0x44, 0x55}));
-    EXPECT_EQ(entries(JournalEntry::Kind::Read).at(0).endpoint, 0x81);
+    EXPECT_EQ(entries(DeviceCall::Kind::Read).at(0).endpoint, 0x81);
     EXPECT_EQ(clock.nowMs(), 1000u);
 }
 
@@ -79,35 +79,51 @@ TEST_F(CUsbIoPipeTest, TransferThatNeverCompletesIsCancelledAtTheLimit) {
 }
 
 // Real drivers finish a cancelled transfer some time after the cancellation, sometimes with
-// the data that was already on its way. The timed transfers must wait for that end: once they
-// return, neither the caller's buffer nor the record on their stack may be touched again.
+// the data that was already on its way. The timed transfers must wait for that end, whether
+// the time limit expired or the wait itself failed: once they return, neither the caller's
+// buffer nor the record on their stack may be touched again.
 TEST_F(CUsbIoPipeTest, CancelledTransferThatFinishesLateIsAwaitedBeforeReturning) {
     ScriptedDevice::Config config;
     config.cancelLatencyMs = 300;
     config.lateReply = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     bind(config);
-    device->scriptWrite({Action::Never});
+    device->setDefaultWrite({Action::Never});
     device->setDefaultRead({Action::Never});
-    for (const bool read : {false, true}) {
-        SCOPED_TRACE(read ? "read" : "write");
-        const auto abandonedBefore = driver::counters().transfersAbandoned;
-        const std::uint64_t start = clock.nowMs();
-        DWORD count = 8;
-        const DWORD status =
-            read ? in.TimedRead(frame, count, 5000) : out.TimedWrite(frame, count, 5000);
-        EXPECT_EQ(status, UsbStatus::Timeout);
-        EXPECT_EQ(clock.nowMs() - start, 5300u);
-        EXPECT_EQ(driver::counters().transfersPending, 0u);
-        EXPECT_EQ(driver::counters().transfersAbandoned, abandonedBefore);
+    const struct {
+        const char* what;
+        bool waitFails;
+        DWORD status;
+        std::uint64_t elapsedMs; // the limit if it expired, then the cancelled transfer's end
+    } cases[] = {
+        {"limit expires", false, UsbStatus::Timeout, 5300},
+        {"wait fails", true, ERROR_IO_INCOMPLETE, 300},
+    };
+    int cancellations = 0;
+    for (const auto& c : cases) {
+        for (const bool read : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (read ? ", read" : ", write"));
+            const auto abandonedBefore = driver::counters().transfersAbandoned;
+            const std::uint64_t start = clock.nowMs();
+            if (c.waitFails) {
+                failWaits(1);
+            }
+            DWORD count = 8;
+            const DWORD status =
+                read ? in.TimedRead(frame, count, 5000) : out.TimedWrite(frame, count, 5000);
+            EXPECT_EQ(status, c.status);
+            EXPECT_EQ(clock.nowMs() - start, c.elapsedMs);
+            EXPECT_EQ(device->cancellations(), ++cancellations);
+            EXPECT_EQ(driver::counters().transfersPending, 0u);
+            EXPECT_EQ(driver::counters().transfersAbandoned, abandonedBefore);
 
-        // Time goes on after the return: nothing more reaches the caller's memory.
-        Bytes after(frame, frame + 8);
-        HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        EXPECT_EQ(WaitForSingleObject(event, 1000), WAIT_TIMEOUT);
-        CloseHandle(event);
-        EXPECT_EQ(Bytes(frame, frame + 8), after);
+            // Time goes on after the return: nothing more reaches the caller's memory.
+            Bytes after(frame, frame + 8);
+            HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+            EXPECT_EQ(WaitForSingleObject(event, 1000), WAIT_TIMEOUT);
+            CloseHandle(event);
+            EXPECT_EQ(Bytes(frame, frame + 8), after);
+        }
     }
-    EXPECT_EQ(device->cancellations(), 2);
 }
 
 TEST_F(CUsbIoPipeTest, TransferJustInsideTheLimitSucceeds) {
@@ -123,7 +139,7 @@ TEST_F(CUsbIoPipeTest, TransferJustInsideTheLimitSucceeds) {
 TEST_F(CUsbIoPipeTest, TransferWithoutAnEventIsStillFinishedBeforeReturning) {
     bind();
     device->scriptRead({Action::Never});
-    driver::failEventCreation(1);
+    failEventCreation(1);
     DWORD count = 8;
     // The wait itself fails; the read must not stay outstanding on the caller's buffer.
     EXPECT_EQ(in.TimedRead(frame, count, 5000), static_cast<DWORD>(ERROR_IO_INCOMPLETE));

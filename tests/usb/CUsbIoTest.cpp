@@ -35,7 +35,7 @@ TEST_F(CUsbIoTest, OpenOnAnOpenObjectKeepsItsHandleWhateverTheInstance) {
     EXPECT_EQ(io.Open(5, list(), &UsbioInterfaceClass), 0u);
     EXPECT_EQ(io.FileHandle(), handle);
     EXPECT_EQ(io.DevicePath(), driver::devicePathFor("first"));
-    EXPECT_EQ(entries(JournalEntry::Kind::Open).size(), 1u);
+    EXPECT_EQ(entries(DeviceCall::Kind::Open).size(), 1u);
 }
 
 TEST_F(CUsbIoTest, OpenFailuresLeaveTheObjectClosed) {
@@ -93,7 +93,7 @@ TEST_F(CUsbIoTest, OpenHoldsHandleEventAndDevicePathUntilClosedAndClosingTwiceIs
 
 TEST_F(CUsbIoTest, ControlEventThatCannotBeMadeClosesTheHandleAgain) {
     add(named("dev"));
-    driver::failEventCreation(1);
+    failEventCreation(1);
     CUsbIo io;
     EXPECT_EQ(io.Open(0, list(), &UsbioInterfaceClass), UsbStatus::OutOfResources);
     EXPECT_FALSE(io.IsOpen());
@@ -137,7 +137,7 @@ TEST_F(CUsbIoTest, ControlRequestOnAClosedObjectLeavesTheCountUntouched) {
     EXPECT_EQ(io.Configure(config), UsbStatus::NotOpen);
     DriverVersionReply reply{};
     EXPECT_EQ(io.QueryDriverVersion(reply), UsbStatus::NotOpen);
-    EXPECT_TRUE(driver::journal().empty());
+    EXPECT_TRUE(callLog().empty());
 }
 
 TEST_F(CUsbIoTest, RequestsCarryTheirExactBytes) {
@@ -165,7 +165,7 @@ TEST_F(CUsbIoTest, RequestsCarryTheirExactBytes) {
     config.settings[0] = {0, 0, 8};
     EXPECT_EQ(io.Configure(config), 0u);
 
-    const auto controls = entries(JournalEntry::Kind::Control);
+    const auto controls = entries(DeviceCall::Kind::Control);
     ASSERT_EQ(controls.size(), 4u); // the query of Open and the three above
     EXPECT_EQ(controls[0].code, 0x8094206Cu);
     EXPECT_TRUE(controls[0].bytes.empty());
@@ -190,7 +190,7 @@ TEST_F(CUsbIoTest, ConfigurationRequestIsAlways260Bytes) {
     // No entries at all is refused; either way the whole record goes out.
     EXPECT_EQ(io.Configure(none), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     io.Configure(all);
-    const auto controls = entries(JournalEntry::Kind::Control);
+    const auto controls = entries(DeviceCall::Kind::Control);
     ASSERT_EQ(controls.size(), 3u);
     EXPECT_EQ(controls[1].bytes.size(), 260u);
     EXPECT_EQ(controls[2].bytes.size(), 260u);
@@ -240,7 +240,7 @@ TEST_F(CUsbIoTest, BindEndpointSendsTheSingleEndpointByteOrLeavesThePipeUnbound)
     ASSERT_EQ(device.Configure(config), 0u);
     CUsbIoPipe pipe;
     EXPECT_EQ(pipe.BindEndpoint(0, 0x81, l, &UsbioInterfaceClass), 0u);
-    const auto controls = entries(JournalEntry::Kind::Control);
+    const auto controls = entries(DeviceCall::Kind::Control);
     ASSERT_EQ(controls.size(), 4u);
     EXPECT_EQ(controls[3].code, 0x80942078u);
     EXPECT_EQ(controls[3].bytes, Bytes{0x81});
@@ -257,7 +257,7 @@ TEST_F(CUsbIoTest, BindEndpointSendsTheSingleEndpointByteOrLeavesThePipeUnbound)
     // Failing at the open step returns its status at once, with nothing sent.
     CUsbIoPipe beyond;
     EXPECT_EQ(beyond.BindEndpoint(4, 0x81, l, &UsbioInterfaceClass), UsbStatus::NoSuchInstance);
-    EXPECT_EQ(entries(JournalEntry::Kind::Control).size(), 6u);
+    EXPECT_EQ(entries(DeviceCall::Kind::Control).size(), 6u);
 }
 
 } // namespace

@@ -1,19 +1,18 @@
 // The whole way to a real instrument on Linux: poll cycle → InstrumentLink → stand-in →
 // libusb → usbfs, with the gloss meter emulated by umockdev below libusb.
 #include "CUsbIoPipe.h"
-#include "Diagnostics.h"
 #include "EmulatedUsb.h"
 #include "InstrumentLink.h"
 #include "LibusbBackend.h"
-#include "PollCycle.h"
-#include "PollRecorder.h"
 #include "StandInFixture.h"
+#include "UsbDiagnosticSink.h"
 
 #include <gtest/gtest.h>
 
 #include <malloc.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace zt40::test {
@@ -27,25 +26,22 @@ EmulatedUsbBus& bus() {
     return *b;
 }
 
-class EmulatedInstrumentTest : public StandInTest {
+class EmulatedInstrumentTest : public PolledLinkTest {
 protected:
     void SetUp() override {
         bus();
-        StandInTest::SetUp();
+        PolledLinkTest::SetUp();
         driver::setRealDevicesEnabled(true);
-        env.open = [this] { return link.Open(); };
-        env.exchange = [this](InstrumentFrame& f) { return link.Exchange(f); };
-        env.close = [this] { link.Close(); };
     }
     void TearDown() override {
         link.Close();
-        driver::setDiagnosticSink({});
+        setUsbDiagnosticSink({});
         for (EmulatedDevice* d : plugged) {
             bus().unplug(*d);
         }
         EXPECT_TRUE(listed(0));
         driver::setRealDevicesEnabled(false);
-        StandInTest::TearDown();
+        PolledLinkTest::TearDown();
     }
 
     // A new device at bus 1 and this address; it lives as long as the test.
@@ -80,7 +76,7 @@ protected:
     }
     static bool listed(std::size_t instruments) {
         return eventually([&] {
-            return driver::usbhost::devices({{InstrumentUsb::VendorId, InstrumentUsb::ProductId}})
+            return driver::libusbDevices({{InstrumentUsb::VendorId, InstrumentUsb::ProductId}})
                        .size() == instruments;
         });
     }
@@ -88,23 +84,8 @@ protected:
         return eventually([&] { return device.openFiles() == 0; });
     }
 
-    // The program's start-up step, then timer ticks on the test clock.
-    void start() { cycle.start(); }
-    void tick() {
-        clock.advance(env.periodMs());
-        env.tick(cycle);
-    }
-    void ticks(int n) {
-        for (int i = 0; i < n; ++i) {
-            tick();
-        }
-    }
-
     std::vector<std::unique_ptr<EmulatedDevice>> made;
     std::vector<EmulatedDevice*> plugged;
-    InstrumentLink link;
-    PollRecorder env;
-    PollCycle cycle{env};
 };
 
 TEST_F(EmulatedInstrumentTest, FoundAmongOtherDevicesClaimedAndPolled) {
@@ -123,14 +104,14 @@ TEST_F(EmulatedInstrumentTest, FoundAmongOtherDevicesClaimedAndPolled) {
     EXPECT_EQ(env.firmware, "02 15 ");
     {
         auto lock = meter->lock();
-        meter->instrument().holdReading(sim::encodeReading(87.6, 0x09));
+        meter->instrument().holdReading(simulator::encodeReading(87.6, 0x09));
     }
     ticks(3);
     ASSERT_EQ(env.rows.size(), 1u);
     EXPECT_EQ(env.rows[0].value, "   87.6 ");
     EXPECT_EQ(env.rows[0].mode, " CD");
     // Only the instrument is served, under its bus and address.
-    EXPECT_EQ(entries(JournalEntry::Kind::Open).at(0).device, "usb-0c70-074c-001-005");
+    EXPECT_EQ(entries(DeviceCall::Kind::Open).at(0).device, "usb-0c70-074c-001-005");
 }
 
 // The read never comes; the cancelled transfer comes back only 150 ms after the
@@ -143,7 +124,7 @@ TEST_F(EmulatedInstrumentTest, ReadThatNeverCompletesIsCancelledAtItsLimitAndThe
     meter->withholdReplies(1);
     {
         auto lock = meter->lock();
-        meter->instrument().injectFault(sim::Fault::ShortReply);
+        meter->instrument().injectFault(simulator::Fault::ShortReply);
     }
     InstrumentFrame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
     const std::uint64_t start = clock.nowMs();
@@ -211,13 +192,13 @@ TEST_F(EmulatedInstrumentTest, InstrumentBackAtTheSameOrANewAddressIsOpenedByThe
         EXPECT_TRUE(back.claimed());
     }
     // Only the device that is there is held.
-    EXPECT_EQ(driver::usbhost::stats().devices, 1u);
-    EXPECT_EQ(driver::usbhost::stats().closingHandles, 0u);
+    EXPECT_EQ(driver::libusbStats().devices, 1u);
+    EXPECT_EQ(driver::libusbStats().closingHandles, 0u);
 }
 
 TEST_F(EmulatedInstrumentTest, PermissionDeniedFailsOpenAndIsToldOnce) {
     std::vector<std::string> lines;
-    driver::setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    setUsbDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
     EmulatedDevice* meter = &plug(make(), 9, false);
     ASSERT_TRUE(listed(1));
     {
@@ -236,10 +217,53 @@ TEST_F(EmulatedInstrumentTest, PermissionDeniedFailsOpenAndIsToldOnce) {
     EXPECT_TRUE(closed(*meter));
 }
 
-// The interface held by someone else: told once, and once it is free the next attempt opens.
+// The instrument pulled and plugged in again at the same address before the program looked:
+// it is a new device all the same, however alike its bus, address and descriptors are. The
+// next attempt opens it, or tells its problem again, as after any re-plugging.
+TEST_F(EmulatedInstrumentTest, InstrumentReplacedAtTheSameAddressUnseenIsANewDevice) {
+    std::vector<std::string> lines;
+    setUsbDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    for (const bool accessible : {true, false}) {
+        SCOPED_TRACE(accessible ? "accessible" : "permission denied");
+        lines.clear();
+        const int address = accessible ? 12 : 13;
+        EmulatedDevice& first = plug(make(), address, accessible);
+        ASSERT_TRUE(listed(1));
+        // As a user, for whom the node's permissions apply (not while plugging: the emulation
+        // sends its events as root).
+        const auto open = [&] {
+            std::optional<WithoutFileOverride> asUser;
+            if (!accessible) {
+                asUser.emplace();
+            }
+            return link.Open();
+        };
+        EXPECT_EQ(open(), accessible);
+        link.Close();
+        EXPECT_EQ(lines.size(), accessible ? 0u : 1u);
+        unplug(first);
+        EmulatedDevice& second = plug(make(), address, accessible);
+        // No device list in between: libusb takes in the removal and the arrival on its own.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (accessible) {
+            EXPECT_TRUE(eventually(open));
+            EXPECT_TRUE(second.claimed());
+            EXPECT_TRUE(lines.empty());
+        } else {
+            EXPECT_TRUE(eventually([&] { return !open() && lines.size() == 2; }));
+            EXPECT_NE(lines.back().find("permission denied"), std::string::npos) << lines.back();
+        }
+        link.Close();
+        unplug(second);
+        ASSERT_TRUE(listed(0));
+    }
+}
+
+// The interface held by someone else: told once, and once it is free the next attempt opens;
+// held again after that, it is told again.
 TEST_F(EmulatedInstrumentTest, InterfaceHeldElsewhereIsToldOnceUntilItIsFree) {
     std::vector<std::string> lines;
-    driver::setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    setUsbDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
     const struct {
         EmulatedDevice::Holder holder;
         int address;
@@ -269,6 +293,11 @@ TEST_F(EmulatedInstrumentTest, InterfaceHeldElsewhereIsToldOnceUntilItIsFree) {
         EXPECT_TRUE(meter.claimed());
         EXPECT_EQ(lines.size(), 1u);
         link.Close();
+
+        // Held again later on the same device: a new problem, told again.
+        meter.setHolder(c.holder);
+        EXPECT_FALSE(link.Open());
+        EXPECT_EQ(lines.size(), 2u);
         unplug(meter);
         ASSERT_TRUE(listed(0));
     }
@@ -296,7 +325,7 @@ TEST_F(EmulatedInstrumentTest, ClosingUnderACancelledReadThatComesBackLateLeaves
 // A month of use in fast motion: the process holds no more files, libusb devices or memory
 // afterwards than before.
 TEST_F(EmulatedInstrumentTest, ThousandOpensAndClosesLeaveNothingBehind) {
-    driver::setJournalEnabled(false);
+    setCallLogEnabled(false);
     plug(5);
     ASSERT_TRUE(listed(1));
     ASSERT_TRUE(link.Open());
@@ -309,7 +338,7 @@ TEST_F(EmulatedInstrumentTest, ThousandOpensAndClosesLeaveNothingBehind) {
     }
     // The emulation's end of each file closes on its own thread.
     EXPECT_TRUE(eventually([&] { return openFileDescriptors() <= filesBefore; }));
-    EXPECT_EQ(driver::usbhost::stats().referenced, 1u);
+    EXPECT_EQ(driver::libusbStats().referenced, 1u);
     // Heap in use (not counted under AddressSanitizer, which checks for leaks itself).
     EXPECT_LT(mallinfo2().uordblks, heapBefore + 16 * 1024)
         << "grew by " << mallinfo2().uordblks - heapBefore;
@@ -317,7 +346,7 @@ TEST_F(EmulatedInstrumentTest, ThousandOpensAndClosesLeaveNothingBehind) {
 }
 
 TEST_F(EmulatedInstrumentTest, HundredUnplugsAndReplugsLeaveNothingBehind) {
-    driver::setJournalEnabled(false);
+    setCallLogEnabled(false);
     std::vector<EmulatedDevice*> devices;
     for (int i = 0; i < 104; ++i) {
         devices.push_back(&make());
@@ -344,7 +373,7 @@ TEST_F(EmulatedInstrumentTest, HundredUnplugsAndReplugsLeaveNothingBehind) {
     }
     // The emulation's end of each file closes on its own thread.
     EXPECT_TRUE(eventually([&] { return openFileDescriptors() <= filesBefore; }));
-    const auto held = driver::usbhost::stats();
+    const auto held = driver::libusbStats();
     EXPECT_EQ(held.devices, 1u);
     EXPECT_EQ(held.referenced, 1u);
     EXPECT_EQ(held.closingHandles, 0u);

@@ -30,7 +30,7 @@ protected:
 TEST_F(InstrumentLinkTest, WithoutDevicesOpenFailsAfterInstanceZeroAndLeavesNothingOpen) {
     EXPECT_FALSE(link.Open());
     expectAllClosed();
-    EXPECT_TRUE(driver::journal().empty());
+    EXPECT_TRUE(callLog().empty());
     expectNothingLeftOpen();
 }
 
@@ -49,7 +49,7 @@ TEST_F(InstrumentLinkTest, OtherDeviceFirstIsExaminedClosedAndPassedOver) {
     EXPECT_EQ(link.inPipe().DevicePath(), path);
     EXPECT_EQ(link.outPipe().DevicePath(), path);
 
-    const auto controls = entries(JournalEntry::Kind::Control);
+    const auto controls = entries(DeviceCall::Kind::Control);
     Bytes configuration(260, 0x00);
     configuration[2] = 0x01; // one entry: interface 0, alternate setting 0, 8 bytes
     configuration[8] = 0x08;
@@ -71,8 +71,8 @@ TEST_F(InstrumentLinkTest, DevicesThatAreNotTheInstrumentAreAllPassedOver) {
     add(mute);
     EXPECT_FALSE(link.Open());
     expectAllClosed();
-    EXPECT_EQ(entries(JournalEntry::Kind::Open).size(), 3u);
-    EXPECT_EQ(entries(JournalEntry::Kind::Close).size(), 3u);
+    EXPECT_EQ(entries(DeviceCall::Kind::Open).size(), 3u);
+    EXPECT_EQ(entries(DeviceCall::Kind::Close).size(), 3u);
     expectNothingLeftOpen();
 }
 
@@ -82,7 +82,7 @@ TEST_F(InstrumentLinkTest, SearchStopsAt127Instances) {
     }
     add(named("zt40")); // instance 127, never tried
     EXPECT_FALSE(link.Open());
-    EXPECT_EQ(entries(JournalEntry::Kind::Open).size(), 127u);
+    EXPECT_EQ(entries(DeviceCall::Kind::Open).size(), 127u);
     expectAllClosed();
     // One device fewer in front and it is found.
     driver::withdrawAll();
@@ -101,7 +101,7 @@ TEST_F(InstrumentLinkTest, DeviceThatCannotBeOpenedEndsTheSearch) {
     add(named("zt40"));
     EXPECT_FALSE(link.Open());
     expectAllClosed();
-    EXPECT_TRUE(entries(JournalEntry::Kind::Open).empty());
+    EXPECT_TRUE(entries(DeviceCall::Kind::Open).empty());
     // Likewise a driver of another interface version.
     driver::withdrawAll();
     auto old = named("old");
@@ -110,7 +110,7 @@ TEST_F(InstrumentLinkTest, DeviceThatCannotBeOpenedEndsTheSearch) {
     add(named("zt40"));
     EXPECT_FALSE(link.Open());
     expectAllClosed();
-    EXPECT_EQ(entries(JournalEntry::Kind::Open).size(), 1u);
+    EXPECT_EQ(entries(DeviceCall::Kind::Open).size(), 1u);
     expectNothingLeftOpen();
 }
 
@@ -146,9 +146,9 @@ TEST_F(InstrumentLinkTest, FoundButUnusableInstrumentLeavesAllThreeClosed) {
     // The next attempt starts from closed members and finds a good instrument.
     driver::withdrawAll();
     add(named("zt40"));
-    driver::clearJournal();
+    clearCallLog();
     EXPECT_TRUE(link.Open());
-    EXPECT_EQ(entries(JournalEntry::Kind::Open).size(), 3u);
+    EXPECT_EQ(entries(DeviceCall::Kind::Open).size(), 3u);
 }
 
 TEST_F(InstrumentLinkTest, CloseIsHarmlessTwiceAndOpenAfterCloseSearchesFromZero) {
@@ -159,7 +159,7 @@ TEST_F(InstrumentLinkTest, CloseIsHarmlessTwiceAndOpenAfterCloseSearchesFromZero
     EXPECT_TRUE(link.Close());
     EXPECT_TRUE(link.Close());
     expectAllClosed();
-    driver::clearJournal();
+    clearCallLog();
     ASSERT_TRUE(link.Open());
     EXPECT_EQ(wire().front(), "open:first");
 }
@@ -169,7 +169,7 @@ TEST_F(InstrumentLinkTest, ExchangeReceivesTheReplyIntoTheSameFrame) {
     zt40->setAnswer(
         [](const Bytes&) { return Bytes{0x5A, 0x02, 0x15, 0xC6, 0x01, 0x02, 0x03, 0xFF}; });
     ASSERT_TRUE(link.Open());
-    driver::clearJournal();
+    clearCallLog();
     const auto start = driver::counters();
     ASSERT_TRUE(link.Exchange(frame));
     EXPECT_EQ(frame, (InstrumentFrame{0x5A, 0x02, 0x15, 0xC6, 0x01, 0x02, 0x03, 0xFF}));
@@ -184,7 +184,7 @@ TEST_F(InstrumentLinkTest, ExchangeReceivesTheReplyIntoTheSameFrame) {
 TEST_F(InstrumentLinkTest, WriteThatNeverCompletesFailsAfter5000msWithoutARead) {
     auto zt40 = add(named("zt40"));
     ASSERT_TRUE(link.Open());
-    driver::clearJournal();
+    clearCallLog();
     zt40->scriptWrite({Action::Never});
     const auto start = clock.nowMs();
     EXPECT_FALSE(link.Exchange(frame));
@@ -211,9 +211,9 @@ TEST_F(InstrumentLinkTest, ShortTransfersFailTheExchange) {
     zt40->scriptRead({Action::Short, 0, 7});
     EXPECT_FALSE(link.Exchange(frame));
     zt40->scriptWrite({Action::Short, 0, 7});
-    driver::clearJournal();
+    clearCallLog();
     EXPECT_FALSE(link.Exchange(frame));
-    EXPECT_TRUE(entries(JournalEntry::Kind::Read).empty());
+    EXPECT_TRUE(entries(DeviceCall::Kind::Read).empty());
     EXPECT_EQ(clock.nowMs(), 1000u);
 }
 
@@ -222,18 +222,18 @@ TEST_F(InstrumentLinkTest, ExchangeOnAClosedChannelFailsAtOnce) {
     add(named("zt40"));
     ASSERT_TRUE(link.Open());
     link.Close();
-    driver::clearJournal();
+    clearCallLog();
     const auto start = driver::counters();
     EXPECT_FALSE(link.Exchange(frame));
     EXPECT_EQ(clock.nowMs(), 1000u);
-    EXPECT_TRUE(driver::journal().empty());
+    EXPECT_TRUE(callLog().empty());
     EXPECT_EQ(driver::counters().eventsCreated - start.eventsCreated, 1u);
 }
 
 TEST_F(InstrumentLinkTest, WriteFailingAtSubmissionAttemptsNoRead) {
     auto zt40 = add(named("zt40"));
     ASSERT_TRUE(link.Open());
-    driver::clearJournal();
+    clearCallLog();
     zt40->scriptWrite({Action::FailAtSubmission, ERROR_GEN_FAILURE});
     EXPECT_FALSE(link.Exchange(frame));
     EXPECT_EQ(wire(), std::vector<std::string>{"write:02:zt40"});

@@ -1,8 +1,5 @@
 // The whole stack: the poll cycle drives InstrumentLink through the driver stand-in to the
 // simulated instrument, on the stand-in's test clock.
-#include "InstrumentLink.h"
-#include "PollCycle.h"
-#include "PollRecorder.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
 #include "StandInFixture.h"
@@ -12,43 +9,18 @@
 namespace zt40::test {
 namespace {
 
-class SimulatedInstrumentLinkTest : public StandInTest {
+class SimulatedInstrumentLinkTest : public PolledLinkTest {
 protected:
-    void SetUp() override {
-        StandInTest::SetUp();
-        env.open = [this] { return link.Open(); };
-        env.exchange = [this](InstrumentFrame& f) { return link.Exchange(f); };
-        env.close = [this] { link.Close(); };
-    }
-    void TearDown() override {
-        link.Close();
-        StandInTest::TearDown();
-    }
-
     void plugIn(const std::string& scenario) {
-        instrument = std::make_shared<sim::SimulatedInstrument>(
-            sim::SimulatedInstrument::scenario(scenario));
+        instrument = std::make_shared<simulator::SimulatedInstrument>(
+            simulator::SimulatedInstrument::scenario(scenario));
         driver::publish(std::make_shared<driver::SimulatedDevice>(instrument));
-    }
-    void start() { cycle.start(); }
-    // One timer tick after the interval of the running timer has passed.
-    void tick() {
-        clock.advance(env.periodMs());
-        env.tick(cycle);
-    }
-    void ticks(int n) {
-        for (int i = 0; i < n; ++i) {
-            tick();
-        }
     }
     int count(const std::string& call) const {
         return static_cast<int>(std::count(env.calls.begin(), env.calls.end(), call));
     }
 
-    std::shared_ptr<sim::SimulatedInstrument> instrument;
-    InstrumentLink link;
-    PollRecorder env;
-    PollCycle cycle{env};
+    std::shared_ptr<simulator::SimulatedInstrument> instrument;
 };
 
 TEST_F(SimulatedInstrumentLinkTest, SerialFirmwareAndReadingsArriveThroughTheStack) {
@@ -61,7 +33,7 @@ TEST_F(SimulatedInstrumentLinkTest, SerialFirmwareAndReadingsArriveThroughTheSta
     EXPECT_EQ(env.interval, PollIntervalRunningMs);
     EXPECT_TRUE(env.rows.empty());
 
-    instrument->holdReading(sim::encodeReading(123.4, 0x09));
+    instrument->holdReading(simulator::encodeReading(123.4, 0x09));
     ticks(3);
     ASSERT_EQ(env.rows.size(), 1u);
     EXPECT_EQ(env.rows[0].value, "  123.4 ");
@@ -92,7 +64,7 @@ TEST_F(SimulatedInstrumentLinkTest, InstrumentThatDoesNotAnswerCostsOneLimitAndO
     plugIn("manual");
     start();
     ticks(12);
-    instrument->injectFault(sim::Fault::NoAnswer);
+    instrument->injectFault(simulator::Fault::NoAnswer);
     const std::uint64_t before5000 = clock.nowMs();
     tick();
     EXPECT_EQ(clock.nowMs() - before5000, PollIntervalRunningMs + 5000u);
@@ -131,7 +103,7 @@ TEST_F(SimulatedInstrumentLinkTest, UnplugLosesTheConnectionAtTheSecondFailureAn
     EXPECT_TRUE(env.timer1);
     EXPECT_FALSE(env.timer2);
     EXPECT_EQ(env.interval, PollIntervalStartMs);
-    instrument->holdReading(sim::encodeReading(42.0, 0x01));
+    instrument->holdReading(simulator::encodeReading(42.0, 0x01));
     ticks(4);
     EXPECT_EQ(env.rows.size(), 1u);
     EXPECT_EQ(env.rows[0].value, "   42.0 ");

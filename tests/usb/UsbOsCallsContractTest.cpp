@@ -13,9 +13,9 @@
 
 #ifndef _WIN32
 #include "DriverStandIn.h"
-#include "StandInJournal.h"
 #include "ManualClock.h"
 #include "ScriptedDevice.h"
+#include "StandInCallLog.h"
 #endif
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@
 #include <thread>
 #include <vector>
 
-namespace zt40 {
+namespace zt40::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -181,9 +181,9 @@ public:
     PendingEnds() {
         driver::setRealDevicesEnabled(false);
         driver::withdrawAll();
-        driver::ScriptedDevice::Config config;
+        ScriptedDevice::Config config;
         config.name = "os-calls";
-        device_ = std::make_shared<driver::ScriptedDevice>(config);
+        device_ = std::make_shared<ScriptedDevice>(config);
         driver::publish(device_);
         // As the instrument channel does: configure through one handle, bind two others.
         const std::string path = firstDevicePath();
@@ -279,7 +279,7 @@ private:
         return handle;
     }
 
-    std::shared_ptr<driver::ScriptedDevice> device_;
+    std::shared_ptr<ScriptedDevice> device_;
     HANDLE control_ = INVALID_HANDLE_VALUE;
     HANDLE in_ = INVALID_HANDLE_VALUE;
     HANDLE out_ = INVALID_HANDLE_VALUE;
@@ -317,10 +317,10 @@ private:
 class OneInterface {
 public:
     OneInterface() {
-        driver::ScriptedDevice::Config config;
+        ScriptedDevice::Config config;
         config.name = "os-calls-unopenable";
         config.openError = ERROR_FILE_NOT_FOUND;
-        driver::publish(std::make_shared<driver::ScriptedDevice>(config));
+        driver::publish(std::make_shared<ScriptedDevice>(config));
         list_ = SetupDiGetClassDevsA(&UsbioInterfaceClass, nullptr, nullptr,
                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     }
@@ -803,4 +803,4 @@ TEST_F(DetailData, OpenThatCannotOpenThePathStaysClosedButKeepsTheDetailBlock) {
 }
 
 } // namespace
-} // namespace zt40
+} // namespace zt40::test

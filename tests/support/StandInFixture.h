@@ -1,12 +1,16 @@
 // Common ground of the USB tests: a clean driver stand-in with a test clock, no real or
-// environment devices, the journal on, and helpers to publish scripted devices and read
-// back what went over the wire.
+// environment devices, the call log on, and helpers to publish scripted devices and read
+// back what went over the wire; and the poll cycle ticking over an InstrumentLink on that
+// clock (its users add tests/instrument, for PollRecorder.h, to their include path).
 #pragma once
 
 #include "DriverStandIn.h"
-#include "StandInJournal.h"
+#include "InstrumentLink.h"
 #include "ManualClock.h"
+#include "PollCycle.h"
+#include "PollRecorder.h"
 #include "ScriptedDevice.h"
+#include "StandInCallLog.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +23,7 @@
 namespace zt40::test {
 
 using Bytes = std::vector<std::uint8_t>;
-using driver::JournalEntry;
-using driver::ScriptedDevice;
+using driver::DeviceCall;
 
 class StandInTest : public ::testing::Test {
 protected:
@@ -28,14 +31,15 @@ protected:
         unsetenv("ZT40_SIMULATOR");
         driver::withdrawAll();
         driver::setRealDevicesEnabled(false);
-        driver::clearJournal();
-        driver::setJournalEnabled(true);
+        clearCallLog();
+        setCallLogEnabled(true);
         before = driver::counters();
     }
     void TearDown() override {
+        driver::setWaitFault({});
         driver::withdrawAll();
-        driver::setJournalEnabled(false);
-        driver::clearJournal();
+        setCallLogEnabled(false);
+        clearCallLog();
     }
 
     std::shared_ptr<ScriptedDevice> add(ScriptedDevice::Config config = {}) {
@@ -49,10 +53,10 @@ protected:
         return c;
     }
 
-    // The journal, optionally only entries of one kind.
-    static std::vector<JournalEntry> entries(JournalEntry::Kind kind) {
-        std::vector<JournalEntry> out;
-        for (auto& e : driver::journal()) {
+    // The call log, only the calls of one kind.
+    static std::vector<DeviceCall> entries(DeviceCall::Kind kind) {
+        std::vector<DeviceCall> out;
+        for (auto& e : callLog()) {
             if (e.kind == kind) {
                 out.push_back(e);
             }
@@ -63,26 +67,25 @@ protected:
     static std::vector<std::string> wire() {
         std::vector<std::string> out;
         char code[16];
-        for (auto& e : driver::journal()) {
+        for (auto& e : callLog()) {
             switch (e.kind) {
-            case JournalEntry::Kind::Open:
+            case DeviceCall::Kind::Open:
                 out.push_back("open:" + e.device);
                 break;
-            case JournalEntry::Kind::Close:
+            case DeviceCall::Kind::Close:
                 out.push_back("close:" + e.device);
                 break;
-            case JournalEntry::Kind::Control:
+            case DeviceCall::Kind::Control:
                 std::snprintf(code, sizeof code, "%08x", e.code);
                 out.push_back(std::string("control:") + code + ":" + e.device);
                 break;
-            case JournalEntry::Kind::Write:
-            case JournalEntry::Kind::Read:
+            case DeviceCall::Kind::Write:
+            case DeviceCall::Kind::Read:
                 std::snprintf(code, sizeof code, "%02x", e.endpoint);
-                out.push_back(
-                    std::string(e.kind == JournalEntry::Kind::Write ? "write:" : "read:") + code +
-                    ":" + e.device);
+                out.push_back(std::string(e.kind == DeviceCall::Kind::Write ? "write:" : "read:") +
+                              code + ":" + e.device);
                 break;
-            case JournalEntry::Kind::Cancel:
+            case DeviceCall::Kind::Cancel:
                 out.push_back("cancel:" + e.device);
                 break;
             }
@@ -103,9 +106,41 @@ protected:
         EXPECT_EQ(driver::counters().listsOpen, before.listsOpen);
     }
 
-    driver::ManualClock clock{1000};
+    ManualClock clock{1000};
     driver::ScopedClock useClock{clock};
     driver::Counters before;
+};
+
+// The poll cycle over an InstrumentLink, ticked by hand on the stand-in's test clock.
+class PolledLinkTest : public StandInTest {
+protected:
+    void SetUp() override {
+        StandInTest::SetUp();
+        env.open = [this] { return link.Open(); };
+        env.exchange = [this](InstrumentFrame& f) { return link.Exchange(f); };
+        env.close = [this] { link.Close(); };
+    }
+    void TearDown() override {
+        link.Close();
+        StandInTest::TearDown();
+    }
+
+    // The program's start-up step.
+    void start() { cycle.start(); }
+    // One timer tick after the interval of the running timer has passed.
+    void tick() {
+        clock.advance(env.periodMs());
+        env.tick(cycle);
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) {
+            tick();
+        }
+    }
+
+    InstrumentLink link;
+    PollRecorder env;
+    PollCycle cycle{env};
 };
 
 } // namespace zt40::test
