@@ -3,7 +3,6 @@
 #include "Application.h"
 #include "Controls.h"
 #include "Cp1252.h"
-#include "JournalKeeper.h"
 #include "Judgement.h"
 #include "JudgementLine.h"
 #include "JudgementTexts.h"
@@ -22,6 +21,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
@@ -136,6 +136,11 @@ void JudgementPanel::limitsButtonClick() {
 void JudgementPanel::drawTrend(QPainter& painter, const QRectF& area) const {
     // A chart of its own, drawn straight from its scene at the size of the area in points.
     TrendWindow trend(form_.measurementList(), form_.statistics(), QString());
+    trend.setJudgement(judgement_);
+    if (const TrendWindow* shown = form_.trendWindow()) {
+        trend.sampleMeansChoice->setChecked(shown->sampleMeansChoice->isChecked());
+        trend.setAxis(shown->axis());
+    }
     trend.refresh();
     const double scale = painter.device()->logicalDpiX() / 96.0;
     const QRectF source(0, 0, area.width() / scale, area.height() / scale);
@@ -174,7 +179,8 @@ QString JudgementPanel::saveReport(const QString& path) {
 }
 
 void JudgementPanel::reportButtonClick() {
-    const std::uint64_t mark = form_.journalKeeper().changeMark();
+    MeasurementListModel& list = form_.measurementList();
+    const std::uint64_t mark = list.changeMark();
     reportDialog->setDirectory(saveDirectory_);
     reportDialog->selectFile(
         QStringLiteral("zt40-%1.pdf").arg(QDate::currentDate().toString(Qt::ISODate)));
@@ -193,7 +199,7 @@ void JudgementPanel::reportButtonClick() {
         return;
     }
     // A saved report is an export of the readings it holds.
-    form_.journalKeeper().exported(mark);
+    list.markExported(mark);
 }
 
 } // namespace zt40

@@ -4,23 +4,6 @@
 
 namespace zt40 {
 
-namespace {
-
-template <typename Texts>
-const Texts& ofLanguage(int language, const Texts& english, const Texts& german,
-                        const Texts& french) {
-    switch (language) {
-    case LanguageGerman:
-        return german;
-    case LanguageFrench:
-        return french;
-    default:
-        return english;
-    }
-}
-
-} // namespace
-
 const LimitsTexts& limitsTexts(int language) {
     static const LimitsTexts english{
         "Limits",
