@@ -19,14 +19,11 @@
 #include "Unit5.h"
 #include "VerdictDelegate.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QCheckBox>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGraphicsScene>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -134,19 +131,14 @@ void JudgementPanel::limitsButtonClick() {
 }
 
 void JudgementPanel::drawTrend(QPainter& painter, const QRectF& area) const {
-    // A chart of its own, drawn straight from its scene at the size of the area in points.
+    // A chart of its own, as the trend window shows it.
     TrendWindow trend(form_.measurementList(), form_.statistics(), QString());
     trend.setJudgement(judgement_);
     if (const TrendWindow* shown = form_.trendWindow()) {
         trend.sampleMeansChoice->setChecked(shown->sampleMeansChoice->isChecked());
         trend.setAxis(shown->axis());
     }
-    trend.refresh();
-    const double scale = painter.device()->logicalDpiX() / 96.0;
-    const QRectF source(0, 0, area.width() / scale, area.height() / scale);
-    trend.chart->setGeometry(source);
-    trend.chartView->scene()->setSceneRect(source);
-    trend.chartView->scene()->render(&painter, area, source);
+    trend.renderChart(painter, area);
 }
 
 QString JudgementPanel::saveReport(const QString& path) {

@@ -18,6 +18,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFileDialog>
+#include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QLineSeries>
 #include <QLocale>
@@ -529,6 +530,15 @@ QString TrendWindow::printOn(QPrinter& target) {
         return name;
     }
     return {};
+}
+
+void TrendWindow::renderChart(QPainter& painter, const QRectF& area) {
+    refresh();
+    const double scale = painter.device()->logicalDpiX() / 96.0;
+    const QRectF source(0, 0, area.width() / scale, area.height() / scale);
+    chart->setGeometry(source);
+    chartView->scene()->setSceneRect(source);
+    chartView->scene()->render(&painter, area, source);
 }
 
 void TrendWindow::printClick() {

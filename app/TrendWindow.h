@@ -23,6 +23,7 @@ class QLineSeries;
 class QPrintDialog;
 class QPrinter;
 class QPushButton;
+class QRectF;
 class QTimer;
 class QValueAxis;
 
@@ -56,6 +57,9 @@ public:
     QString savePicture(const QString& path);
     // Draws the chart onto a printer page; "" or the reason it failed.
     QString printOn(QPrinter& printer);
+    // Draws the chart as it is now into an area of a page (a report), laid out for the area's
+    // size in points, whether the window is shown or not.
+    void renderChart(QPainter& painter, const QRectF& area);
 
     // Numeric readings of the list, in the chart from its next refresh on. Of a long list the
     // chart draws only the lowest and the highest of each slice of reading numbers, so the

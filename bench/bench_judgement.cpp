@@ -8,6 +8,7 @@
 #include "MeasurementStatistics.h"
 #include "ReportWriter.h"
 #include "StatisticsLine.h"
+#include "TrendWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -86,7 +87,7 @@ BENCHMARK(BM_AppendedRowJudged)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
-// The report of 10,000 rows in samples of 5 with limits, a chart area drawn on every report.
+// The report of 10,000 rows in samples of 5 with limits and its trend chart.
 void BM_Report(benchmark::State& state) {
     MeasurementListModel model;
     fill(model, state.range(0));
