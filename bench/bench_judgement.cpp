@@ -20,8 +20,7 @@
 #include <memory>
 #include <string>
 
-using namespace zt40;
-
+namespace zt40::bench {
 namespace {
 
 std::string valueText(long i) {
@@ -117,14 +116,15 @@ void BM_Report(benchmark::State& state) {
 BENCHMARK(BM_Report)->Arg(10000)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
+} // namespace zt40::bench
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    FillLanguageTables();
-    copyLanguageToUiText(LanguageEnglish);
+    zt40::FillLanguageTables();
+    zt40::copyLanguageToUiText(zt40::LanguageEnglish);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
