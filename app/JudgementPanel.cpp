@@ -157,7 +157,7 @@ QString JudgementPanel::saveReport(const QString& path) {
         platform::fromCp1252(platform::dateText(QLocale::system(), content.created)) +
         QLatin1Char(' ') +
         platform::fromCp1252(platform::timeText(QLocale::system(), content.created));
-    content.user = loginName();
+    content.user = platform::fromCp1252(platform::loginName());
     content.settings = settings_;
     content.statisticsItems = statisticsItems(ActiveLanguage, separator);
     content.decimals = statistics.decimals() + 1;

@@ -311,16 +311,6 @@ QPageSize reportPageSize(const QLocale& locale) {
                                                                              : QPageSize::A4);
 }
 
-QString loginName() {
-    for (const char* name : {"USER", "LOGNAME", "USERNAME"}) {
-        const QString value = qEnvironmentVariable(name);
-        if (!value.isEmpty()) {
-            return value;
-        }
-    }
-    return {};
-}
-
 QString writeReport(const QString& path, const ReportContent& content) {
     if (content.list == nullptr) {
         return QStringLiteral("no list");

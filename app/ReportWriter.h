@@ -44,9 +44,6 @@ struct ReportContent {
 // Letter where the locale measures in US units, A4 everywhere else.
 QPageSize reportPageSize(const QLocale& locale);
 
-// The login name of the user running the program.
-QString loginName();
-
 // Writes the report; "" or the reason it failed. The file is replaced only when the whole
 // report could be written.
 QString writeReport(const QString& path, const ReportContent& content);

@@ -8,6 +8,7 @@
 #include "LimitsWindow.h"
 #include "MeasurementListModel.h"
 #include "RegionalSettings.h"
+#include "SystemInfo.h"
 #include "TrendWindow.h"
 #include "Unit3.h"
 #include "VerdictDelegate.h"
@@ -218,8 +219,8 @@ TEST_F(Judging, TheExportsAreTheSameBytesWithLimitsAndSamples) {
 }
 
 TEST_F(Judging, TheReportShowsTheFiguresAndVerdictsOfTheStatisticsLine) {
-    ScopedEnvironment env;
-    env.set("USER", "tester");
+    const QString user = platform::fromCp1252(platform::loginName());
+    EXPECT_FALSE(user.isEmpty());
     appendValues();
     form().measurementList().setComment(0, "Probe \xE4");
     panel().setSettings(Judged);
@@ -257,7 +258,7 @@ TEST_F(Judging, TheReportShowsTheFiguresAndVerdictsOfTheStatisticsLine) {
         }
         const QString report = pdfText(pdf);
         EXPECT_TRUE(report.contains(QString::fromUtf8(l.title))) << report.toStdString();
-        EXPECT_TRUE(report.contains("tester")) << report.toStdString();
+        EXPECT_TRUE(report.contains(user)) << report.toStdString();
         EXPECT_TRUE(report.contains(QString::fromUtf8(l.page))) << report.toStdString();
         EXPECT_TRUE(report.contains(platform::fromCp1252("Probe \xE4")));
         // Every figure of the statistics line, as the line shows it.
