@@ -75,7 +75,7 @@ public:
 
 private:
     void write(const QString& event, const QString& text, QJsonObject fields) {
-        const QString time = isoTime(QDateTime::currentDateTime());
+        const QString time = isoTimeNow();
         if (format_ == StatusFormat::Jsonl) {
             fields.insert(QStringLiteral("time"), time);
             fields.insert(QStringLiteral("event"), event);

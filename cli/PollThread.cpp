@@ -191,11 +191,13 @@ void PollThread::setFirmwareText(std::string_view text) {
 
 // One moment for the date, the time and the record's time stamp, so they always agree.
 std::string PollThread::currentDateText() {
+    std::lock_guard lock(localTimeMutex());
     now_ = QDateTime::currentDateTime();
     return platform::dateText(QLocale::system(), now_);
 }
 
 std::string PollThread::currentTimeText() {
+    std::lock_guard lock(localTimeMutex());
     return platform::timeText(QLocale::system(), now_);
 }
 

@@ -77,11 +77,30 @@ char decimalSeparatorFor(RecordFormat format) {
                                                                       : '.';
 }
 
-QString isoTime(const QDateTime& when) {
+std::mutex& localTimeMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+namespace {
+
+QString isoTimeLocked(const QDateTime& when) {
     const int offset = when.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
     return when.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
            QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+}
+
+} // namespace
+
+QString isoTime(const QDateTime& when) {
+    std::lock_guard lock(localTimeMutex());
+    return isoTimeLocked(when);
+}
+
+QString isoTimeNow() {
+    std::lock_guard lock(localTimeMutex());
+    return isoTimeLocked(QDateTime::currentDateTime());
 }
 
 std::string headerLine(RecordFormat format) {

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 
+#include <mutex>
 #include <string>
 
 namespace zt40::cli {
@@ -33,5 +34,10 @@ std::string recordLine(RecordFormat format, const LoggedReading& reading,
 
 // ISO 8601 with seconds and the offset from UTC, e.g. 2026-12-09T16:30:01+01:00.
 QString isoTime(const QDateTime& when);
+QString isoTimeNow();
+
+// Qt's local time goes through the C library's time zone state, which the poll thread and the
+// main thread would otherwise reach at the same time: held around every use of local time.
+std::mutex& localTimeMutex();
 
 } // namespace zt40::cli

@@ -76,7 +76,7 @@ TEST_F(EmulatedLogTest, RecordsAreTheReadingsSent) {
     sendEach(*this, log, Readings);
     log.signal(SIGTERM);
     const LogRun run = log.finish(5s);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     expectRecords(run.out, Readings);
 }
 
@@ -90,7 +90,7 @@ TEST_F(EmulatedLogTest, TermDuringAHangEndsAtOnceWithTheReadingsWritten) {
     std::this_thread::sleep_for(1500ms);
     log.signal(SIGTERM);
     const LogRun run = log.finish(5s);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_LT(run.took, 1s);
     expectRecords(run.out, {Readings[0]});
     EXPECT_TRUE(has(run.err, "end")) << run.err.toStdString();
@@ -113,7 +113,7 @@ TEST_F(EmulatedLogTest, UnplugAndReplugDuringARun) {
     sendEach(*this, log, {Readings[1]}, 1);
     log.signal(SIGINT);
     const LogRun run = log.finish(5s);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     expectRecords(run.out, {Readings[0], Readings[1]});
     const auto status = readJsonLines(run.err);
     ASSERT_FALSE(status.empty());

@@ -80,73 +80,73 @@ struct FormatCase {
     std::vector<Logged> (*parse)(const QByteArray& out, const QLocale& locale);
 };
 
-void expectRowTexts(const std::string& date, const std::string& time, const QLocale& locale) {
-    EXPECT_EQ(date, locale.toString(QDate::currentDate(), QLocale::ShortFormat).toStdString());
-    EXPECT_TRUE(QRegularExpression("^\\d\\d?[:.]\\d\\d[:.]\\d\\d( [AP]M)?$")
-                    .match(QString::fromStdString(time))
-                    .hasMatch())
-        << time;
+using Rows = std::vector<std::vector<std::string>>;
+
+// Rows of date, time, mode, value and comment, as the window's list has them.
+std::vector<Logged> readRows(const Rows& rows, const QLocale& locale, char separator) {
+    std::vector<Logged> logged;
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.size(), 5u);
+        if (r.size() == 5) {
+            EXPECT_EQ(r[0],
+                      locale.toString(QDate::currentDate(), QLocale::ShortFormat).toStdString());
+            EXPECT_TRUE(QRegularExpression("^\\d\\d?[:.]\\d\\d[:.]\\d\\d( [AP]M)?$")
+                            .match(QString::fromStdString(r[1]))
+                            .hasMatch())
+                << r[1];
+            EXPECT_EQ(r[4], "");
+            logged.push_back({letters(r[2]), number(r[3], separator)});
+        }
+    }
+    return logged;
+}
+
+Rows tabbed(const QByteArray& out, const std::string& ending) {
+    Rows rows;
+    for (const std::string& line : splitLines(out.toStdString(), ending)) {
+        rows.emplace_back();
+        for (const QString& field : QString::fromLatin1(line).split(u'\t')) {
+            rows.back().push_back(field.toStdString());
+        }
+    }
+    return rows;
+}
+
+char localSeparator(const QLocale& locale) {
+    return locale.decimalPoint()[0].toLatin1();
 }
 
 std::vector<Logged> parseTsv(const QByteArray& out, const QLocale& locale) {
-    std::vector<Logged> logged;
-    for (const std::string& line : splitLines(out.toStdString(), "\n")) {
-        const QStringList fields = QString::fromStdString(line).split(u'\t');
-        EXPECT_EQ(fields.size(), 5) << line;
-        EXPECT_FALSE(line.find('\r') != std::string::npos);
-        if (fields.size() == 5) {
-            expectRowTexts(fields[0].toStdString(), fields[1].toStdString(), locale);
-            EXPECT_EQ(fields[4], QString());
-            logged.push_back(
-                {letters(fields[2].toStdString()),
-                 number(fields[3].toStdString(), locale.decimalPoint()[0].toLatin1())});
-        }
-    }
-    return logged;
+    EXPECT_FALSE(out.contains('\r'));
+    return readRows(tabbed(out, "\n"), locale, localSeparator(locale));
 }
 
 std::vector<Logged> parseDat(const QByteArray& out, const QLocale& locale) {
-    const std::vector<std::string> lines = splitLines(out.toStdString(), "\r\n");
-    std::vector<Logged> logged;
-    EXPECT_FALSE(lines.empty());
-    if (lines.empty()) {
-        return logged;
+    Rows rows = tabbed(out, "\r\n");
+    EXPECT_FALSE(rows.empty());
+    if (rows.empty()) {
+        return {};
     }
-    EXPECT_EQ(lines[0], "\tDate\tTime\tMode\tValue\tComment");
-    for (std::size_t n = 1; n < lines.size(); ++n) {
-        const QStringList fields = QString::fromLatin1(lines[n]).split(u'\t');
-        EXPECT_EQ(fields.size(), 6) << lines[n];
-        if (fields.size() == 6) {
-            EXPECT_EQ(fields[0], QString::number(n));
-            expectRowTexts(fields[1].toStdString(), fields[2].toStdString(), locale);
-            logged.push_back(
-                {letters(fields[3].toStdString()),
-                 number(fields[4].toStdString(), locale.decimalPoint()[0].toLatin1())});
-        }
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"", "Date", "Time", "Mode", "Value", "Comment"}));
+    rows.erase(rows.begin());
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        EXPECT_EQ(rows[n].front(), std::to_string(n + 1));
+        rows[n].erase(rows[n].begin());
     }
-    return logged;
+    return readRows(rows, locale, localSeparator(locale));
 }
 
 std::vector<Logged> parseCsv(const QByteArray& out, const QLocale& locale) {
     std::string error;
-    const auto records = readCsv(out.toStdString(), error);
+    Rows rows = readCsv(out.toStdString(), error);
     EXPECT_EQ(error, "");
-    std::vector<Logged> logged;
-    EXPECT_FALSE(records.empty());
-    if (records.empty()) {
-        return logged;
+    EXPECT_FALSE(rows.empty());
+    if (rows.empty()) {
+        return {};
     }
-    EXPECT_EQ(records[0], (std::vector<std::string>{"date", "time", "mode", "value", "comment"}));
-    for (std::size_t n = 1; n < records.size(); ++n) {
-        const auto& r = records[n];
-        EXPECT_EQ(r.size(), 5u);
-        if (r.size() == 5) {
-            expectRowTexts(r[0], r[1], locale);
-            EXPECT_EQ(r[4], "");
-            logged.push_back({letters(r[2]), number(r[3], '.')});
-        }
-    }
-    return logged;
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"date", "time", "mode", "value", "comment"}));
+    rows.erase(rows.begin());
+    return readRows(rows, locale, '.');
 }
 
 std::vector<Logged> parseJsonl(const QByteArray& out, const QLocale&) {
@@ -306,7 +306,7 @@ TEST_P(SignalTest, EndsWithinASecondWithEveryReadingWritten) {
         << log.err().toStdString();
     log.signal(GetParam().signal);
     const LogRun run = log.finish(5s);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_LT(run.took, 1s);
     std::string error;
     const auto records = readCsv(run.out.toStdString(), error);
