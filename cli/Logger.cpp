@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -116,7 +117,9 @@ int runLogger(const Options& o) {
         return ExitOutputFailed;
     }
     if (!output.removedTail().empty()) {
-        const QString tail = QString::fromUtf8(output.removedTail());
+        const QString tail = o.format == RecordFormat::Dat
+                                 ? fromCp1252(output.removedTail())
+                                 : QString::fromUtf8(output.removedTail());
         status.report(
             QStringLiteral("incomplete-line-removed"),
             QStringLiteral("removed an incomplete last line from %1: %2").arg(output.name(), tail),
@@ -134,9 +137,13 @@ int runLogger(const Options& o) {
     }
     struct sigaction action {};
     action.sa_handler = onSignal;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
+    sigset_t handled;
+    sigemptyset(&handled);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(signal, &action, nullptr);
+        sigaddset(&handled, signal);
     }
     // A reader that went away is an output that cannot be written, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);
@@ -146,7 +153,12 @@ int runLogger(const Options& o) {
         (void)!::write(wakePipe[1], &byte, 1);
     });
     const auto started = Clock::now();
+    // The signals reach the main thread only: the poll thread, and the threads libusb starts
+    // from it, never see a transfer or a wait broken off by one.
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &handled, &previous);
     poll.start();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
     long long written = 0;
     bool appeared = false;
