@@ -102,6 +102,15 @@ QString identityText(const LoggedReading& r) {
         .arg(fromCp1252(r.serial), fromCp1252(r.firmware));
 }
 
+// A reason in the middle of a line, without the full stop it may end with.
+QString sentence(const std::string& text) {
+    QString reason = QString::fromStdString(text);
+    if (reason.endsWith(u'.')) {
+        reason.chop(1);
+    }
+    return reason;
+}
+
 QString seconds(std::chrono::milliseconds time) {
     return QString::number(static_cast<double>(time.count()) / 1000.0) + QStringLiteral(" s");
 }
@@ -193,7 +202,7 @@ int runLogger(const Options& o) {
                 status.report(QStringLiteral("cannot-open"),
                               QStringLiteral("cannot open the instrument: %1; trying again "
                                              "every 5 s")
-                                  .arg(QString::fromStdString(e.text)),
+                                  .arg(sentence(e.text)),
                               {{QStringLiteral("reason"), QString::fromStdString(e.text)}});
                 break;
             case PollEvent::Kind::Found:

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <thread>
 
@@ -118,6 +121,32 @@ TEST_F(EmulatedLogTest, UnplugAndReplugDuringARun) {
     const auto status = readJsonLines(run.err);
     ASSERT_FALSE(status.empty());
     EXPECT_EQ(status.back()["readings"], 2);
+}
+
+// Without the udev rule an unprivileged user may not open the instrument's node: the status
+// line says why and what to do.
+TEST_F(EmulatedLogTest, NodeWithoutAccessIsToldWithTheUdevRule) {
+    bus().unplug(device);
+    EmulatedDevice locked(InstrumentUsb::VendorId, InstrumentUsb::ProductId);
+    bus().plugIn(locked, 1, 9, false);
+    // Run by root, the program runs as nobody; it makes its own sockets in the test bed.
+    QStringList asUser;
+    if (::geteuid() == 0) {
+        ::chmod(qgetenv("UMOCKDEV_DIR").constData(), 01777);
+        asUser = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    LogProcess log({"--wait", "1", "--status-format", "jsonl"}, asUser);
+    const LogRun run = log.finish(10s);
+    bus().unplug(locked);
+    EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+    const auto status = readJsonLines(run.err);
+    ASSERT_FALSE(status.empty());
+    EXPECT_EQ(status.front()["event"], "cannot-open");
+    EXPECT_TRUE(status.front()["reason"].toString().contains(
+        "/dev/bus/usb/001/009 cannot be opened: permission denied. Install the udev rule "
+        "70-zt40.rules"))
+        << run.err.toStdString();
+    EXPECT_EQ(status.back()["message"], "no instrument appeared within 1 s");
 }
 
 } // namespace

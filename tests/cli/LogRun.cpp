@@ -18,8 +18,10 @@ LogRun runLog(const QStringList& arguments, std::chrono::milliseconds limit) {
     return process.finish(limit);
 }
 
-LogProcess::LogProcess(const QStringList& arguments) {
-    process_.start(QStringLiteral(ZT40_LOG_BINARY), arguments);
+LogProcess::LogProcess(const QStringList& arguments, const QStringList& prefix) {
+    QStringList command = prefix;
+    command << QStringLiteral(ZT40_LOG_BINARY) << arguments;
+    process_.start(command.takeFirst(), command);
     EXPECT_TRUE(process_.waitForStarted(5000)) << "zt40-log did not start";
 }
 

@@ -28,7 +28,8 @@ LogRun runLog(const QStringList& arguments,
 // The program running in the background: its output is collected as it comes.
 class LogProcess {
 public:
-    explicit LogProcess(const QStringList& arguments);
+    // `prefix` runs the program through another, e.g. to run it as another user.
+    explicit LogProcess(const QStringList& arguments, const QStringList& prefix = {});
     ~LogProcess();
     // Waits until the condition on standard output / error holds; false after `limit`.
     bool waitFor(const std::function<bool(const QByteArray& out, const QByteArray& err)>& condition,
