@@ -165,6 +165,9 @@ std::vector<Logged> parseJsonl(const QByteArray& out, const QLocale&) {
     return logged;
 }
 
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.format;
+}
 class FormatTest : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(FormatTest, RecordsAreTheReadingsTheInstrumentMade) {
@@ -209,6 +212,9 @@ struct AppendCase {
     void (*check)(const QByteArray& file, const QByteArray& firstStatus);
 };
 
+void PrintTo(const AppendCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class AppendTest : public ::testing::TestWithParam<AppendCase> {};
 
 TEST_P(AppendTest, FileGrowsByWholeRecords) {
@@ -293,6 +299,9 @@ struct SignalCase {
     const char* name;
 };
 
+void PrintTo(const SignalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class SignalTest : public ::testing::TestWithParam<SignalCase> {};
 
 TEST_P(SignalTest, EndsWithinASecondWithEveryReadingWritten) {
@@ -335,6 +344,9 @@ struct EndCase {
     std::chrono::milliseconds longest;
 };
 
+void PrintTo(const EndCase& c, std::ostream* os) {
+    *os << c.name;
+}
 class EndTest : public ::testing::TestWithParam<EndCase> {};
 
 TEST_P(EndTest, ExitStatusMessageAndTime) {
@@ -400,6 +412,9 @@ struct ArgumentCase {
     const char* message; // on standard error for status 1, on standard output for 0
 };
 
+void PrintTo(const ArgumentCase& c, std::ostream* os) {
+    *os << c.arguments.join(u' ').toStdString();
+}
 class ArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
 
 TEST_P(ArgumentTest, RefusedWithAClearMessage) {
