@@ -115,136 +115,118 @@ QString seconds(std::chrono::milliseconds time) {
     return QString::number(static_cast<double>(time.count()) / 1000.0) + QStringLiteral(" s");
 }
 
-} // namespace
+// One run: what it was asked for, where it writes, what it has seen.
+class Run {
+public:
+    explicit Run(const Options& options)
+        : o_(options), status_(options.statusFormat, options.quiet),
+          poll_({decimalSeparatorFor(options.format), options.light, options.measureEvery}, [] {
+              const char byte = 0;
+              (void)!::write(wakePipe[1], &byte, 1);
+          }) {}
 
-int runLogger(const Options& o) {
-    Status status(o.statusFormat, o.quiet);
-
-    RecordOutput output;
-    if (!output.open(o.output)) {
-        status.error(output.errorString());
-        return ExitOutputFailed;
-    }
-    if (!output.removedTail().empty()) {
-        const QString tail = o.format == RecordFormat::Dat
-                                 ? fromCp1252(output.removedTail())
-                                 : QString::fromUtf8(output.removedTail());
-        status.report(
-            QStringLiteral("incomplete-line-removed"),
-            QStringLiteral("removed an incomplete last line from %1: %2").arg(output.name(), tail),
-            {{QStringLiteral("file"), output.name()}, {QStringLiteral("line"), tail}});
-    }
-    bool headerDue = output.isEmpty();
-    unsigned long long rowNumber = output.lastRowNumber();
-
-    if (o.simulator) {
-        ::setenv("ZT40_SIMULATOR", o.simulator->c_str(), 1);
-    }
-    if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        status.error(QStringLiteral("cannot make a pipe: %1").arg(std::strerror(errno)));
-        return ExitOutputFailed;
-    }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigset_t handled;
-    sigemptyset(&handled);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-        sigaddset(&handled, signal);
-    }
-    // A reader that went away is an output that cannot be written, not a reason to die.
-    std::signal(SIGPIPE, SIG_IGN);
-
-    PollThread poll({decimalSeparatorFor(o.format), o.light, o.measureEvery}, [] {
-        const char byte = 0;
-        (void)!::write(wakePipe[1], &byte, 1);
-    });
-    const auto started = Clock::now();
-    // The signals reach the main thread only: the poll thread, and the threads libusb starts
-    // from it, never see a transfer or a wait broken off by one.
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &handled, &previous);
-    poll.start();
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-
-    long long written = 0;
-    bool appeared = false;
-    bool triedToOpen = false;
-    int exitStatus = ExitNormal;
-    QString endReason;
-
-    // Writes what the poll thread reported; false when the run has to end.
-    const auto handle = [&](std::vector<PollEvent> events) {
-        for (PollEvent& e : events) {
-            switch (e.kind) {
-            case PollEvent::Kind::Reading: {
-                if (o.count && written >= *o.count) {
-                    break;
-                }
-                std::string bytes = headerDue ? headerLine(o.format) : std::string();
-                bytes += recordLine(o.format, e.reading, ++rowNumber);
-                if (!output.write(bytes)) {
-                    status.error(output.errorString());
-                    exitStatus = ExitOutputFailed;
-                    return false;
-                }
-                headerDue = false;
-                ++written;
-                break;
-            }
-            case PollEvent::Kind::Opened:
-                appeared = true;
-                break;
-            case PollEvent::Kind::CannotOpen:
-                triedToOpen = true;
-                status.report(QStringLiteral("cannot-open"),
-                              QStringLiteral("cannot open the instrument: %1; trying again "
-                                             "every 5 s")
-                                  .arg(sentence(e.text)),
-                              {{QStringLiteral("reason"), QString::fromStdString(e.text)}});
-                break;
-            case PollEvent::Kind::Found:
-                status.report(QStringLiteral("found"),
-                              QStringLiteral("instrument found: ") + identityText(e.reading),
-                              identity(e.reading));
-                break;
-            case PollEvent::Kind::Lost:
-                status.report(QStringLiteral("lost"), QStringLiteral("connection lost"));
-                break;
-            case PollEvent::Kind::Reconnected:
-                status.report(QStringLiteral("reconnected"),
-                              QStringLiteral("reconnected: ") + identityText(e.reading),
-                              identity(e.reading));
-                break;
-            }
+    int run() {
+        if (!openOutput()) {
+            return ExitOutputFailed;
         }
-        if (o.count && written >= *o.count) {
-            endReason = QStringLiteral("count %1").arg(*o.count);
+        if (o_.simulator) {
+            ::setenv("ZT40_SIMULATOR", o_.simulator->c_str(), 1);
+        }
+        if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            status_.error(QStringLiteral("cannot make a pipe: %1").arg(std::strerror(errno)));
+            return ExitOutputFailed;
+        }
+        startPolling();
+        waitForTheEnd();
+        return finish();
+    }
+
+private:
+    bool openOutput() {
+        if (!output_.open(o_.output)) {
+            status_.error(output_.errorString());
             return false;
         }
-        return true;
-    };
-
-    for (bool running = true; running;) {
-        const auto now = Clock::now();
-        auto deadline = Clock::time_point::max();
-        if (o.duration) {
-            deadline = started + *o.duration;
+        if (!output_.removedTail().empty()) {
+            const QString tail = o_.format == RecordFormat::Dat
+                                     ? fromCp1252(output_.removedTail())
+                                     : QString::fromUtf8(output_.removedTail());
+            status_.report(
+                QStringLiteral("incomplete-line-removed"),
+                QStringLiteral("removed an incomplete last line from %1: %2")
+                    .arg(output_.name(), tail),
+                {{QStringLiteral("file"), output_.name()}, {QStringLiteral("line"), tail}});
         }
-        if (o.wait && !appeared) {
-            deadline = std::min(deadline, started + *o.wait);
+        headerDue_ = output_.isEmpty();
+        rowNumber_ = output_.lastRowNumber();
+        return true;
+    }
+
+    void startPolling() {
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigset_t handled;
+        sigemptyset(&handled);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaction(signal, &action, nullptr);
+            sigaddset(&handled, signal);
+        }
+        // A reader that went away is an output that cannot be written, not a reason to die.
+        std::signal(SIGPIPE, SIG_IGN);
+
+        started_ = Clock::now();
+        // The signals reach the main thread only: the poll thread, and the threads libusb
+        // starts from it, never see a transfer or a wait broken off by one.
+        sigset_t previous;
+        pthread_sigmask(SIG_BLOCK, &handled, &previous);
+        poll_.start();
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+
+    // Sleeps until the poll thread has news, a signal arrives or a time is up.
+    void waitForTheEnd() {
+        for (;;) {
+            const int signal = sleep();
+            if (!handle(poll_.takeEvents())) {
+                return;
+            }
+            if (signal != 0) {
+                endReason_ = QString::fromLatin1(signalName(signal));
+                return;
+            }
+            const auto now = Clock::now();
+            if (o_.duration && now >= started_ + *o_.duration) {
+                endReason_ = QStringLiteral("duration ") + seconds(*o_.duration);
+                return;
+            }
+            if (o_.wait && !appeared_ && triedToOpen_ && now >= started_ + *o_.wait) {
+                status_.error(QStringLiteral("no instrument appeared within ") + seconds(*o_.wait));
+                exitStatus_ = ExitNoInstrument;
+                return;
+            }
+        }
+    }
+
+    // The signal that woke us, or 0.
+    int sleep() {
+        auto deadline = Clock::time_point::max();
+        if (o_.duration) {
+            deadline = started_ + *o_.duration;
+        }
+        if (o_.wait && !appeared_) {
+            deadline = std::min(deadline, started_ + *o_.wait);
         }
         int timeout = -1;
         if (deadline != Clock::time_point::max()) {
             timeout = static_cast<int>(std::clamp<long long>(
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count(), 0, 60000));
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count(), 0,
+                60000));
         }
         pollfd wake{wakePipe[0], POLLIN, 0};
-        const int ready = ::poll(&wake, 1, timeout);
         int signal = 0;
-        if (ready > 0) {
+        if (::poll(&wake, 1, timeout) > 0) {
             char bytes[64];
             ssize_t n = 0;
             while ((n = ::read(wakePipe[0], bytes, sizeof bytes)) > 0) {
@@ -253,48 +235,110 @@ int runLogger(const Options& o) {
                 }
             }
         }
-        running = handle(poll.takeEvents());
-        if (!running) {
-            break;
+        return signal;
+    }
+
+    // Writes the readings and reports the rest; false when the run has to end.
+    bool handle(const std::vector<PollEvent>& events) {
+        for (const PollEvent& e : events) {
+            switch (e.kind) {
+            case PollEvent::Kind::Reading:
+                if (!write(e.reading)) {
+                    return false;
+                }
+                break;
+            case PollEvent::Kind::Opened:
+                appeared_ = true;
+                break;
+            case PollEvent::Kind::CannotOpen:
+                triedToOpen_ = true;
+                status_.report(QStringLiteral("cannot-open"),
+                               QStringLiteral("cannot open the instrument: %1; trying again "
+                                              "every 5 s")
+                                   .arg(sentence(e.text)),
+                               {{QStringLiteral("reason"), QString::fromStdString(e.text)}});
+                break;
+            case PollEvent::Kind::Found:
+                status_.report(QStringLiteral("found"),
+                               QStringLiteral("instrument found: ") + identityText(e.reading),
+                               identity(e.reading));
+                break;
+            case PollEvent::Kind::Lost:
+                status_.report(QStringLiteral("lost"), QStringLiteral("connection lost"));
+                break;
+            case PollEvent::Kind::Reconnected:
+                status_.report(QStringLiteral("reconnected"),
+                               QStringLiteral("reconnected: ") + identityText(e.reading),
+                               identity(e.reading));
+                break;
+            }
         }
-        if (signal != 0) {
-            endReason = QString::fromLatin1(signalName(signal));
-            break;
+        if (o_.count && written_ >= *o_.count) {
+            endReason_ = QStringLiteral("count %1").arg(*o_.count);
+            return false;
         }
-        const auto after = Clock::now();
-        if (o.duration && after >= started + *o.duration) {
-            endReason = QStringLiteral("duration ") + seconds(*o.duration);
-            break;
+        return true;
+    }
+
+    bool write(const LoggedReading& reading) {
+        if (o_.count && written_ >= *o_.count) {
+            return true;
         }
-        if (o.wait && !appeared && triedToOpen && after >= started + *o.wait) {
-            status.error(QStringLiteral("no instrument appeared within ") + seconds(*o.wait));
-            exitStatus = ExitNoInstrument;
-            break;
+        std::string bytes = headerDue_ ? headerLine(o_.format) : std::string();
+        bytes += recordLine(o_.format, reading, ++rowNumber_);
+        if (!output_.write(bytes)) {
+            status_.error(output_.errorString());
+            exitStatus_ = ExitOutputFailed;
+            return false;
         }
+        headerDue_ = false;
+        ++written_;
+        return true;
     }
 
     // Readings that arrived meanwhile are written; then the poll thread ends and closes the
     // channel, unless a transfer holds it.
-    poll.requestStop();
-    if (exitStatus == ExitNormal) {
-        handle(poll.takeEvents());
+    int finish() {
+        poll_.requestStop();
+        if (exitStatus_ == ExitNormal) {
+            handle(poll_.takeEvents());
+        }
+        const bool stopped = poll_.waitStopped(StopLimit);
+        if (exitStatus_ == ExitNormal && stopped) {
+            handle(poll_.takeEvents());
+        }
+        if (exitStatus_ == ExitNormal) {
+            status_.report(
+                QStringLiteral("end"),
+                QStringLiteral("ended (%1): %2 readings written").arg(endReason_).arg(written_),
+                {{QStringLiteral("reason"), endReason_}, {QStringLiteral("readings"), written_}});
+        }
+        if (!stopped) {
+            // Everything is written and synced; the thread is inside a transfer that will not
+            // be back in time.
+            ::_exit(exitStatus_);
+        }
+        return exitStatus_;
     }
-    const bool stopped = poll.waitStopped(StopLimit);
-    if (exitStatus == ExitNormal && stopped) {
-        handle(poll.takeEvents());
-    }
-    if (exitStatus == ExitNormal) {
-        status.report(
-            QStringLiteral("end"),
-            QStringLiteral("ended (%1): %2 readings written").arg(endReason).arg(written),
-            {{QStringLiteral("reason"), endReason}, {QStringLiteral("readings"), written}});
-    }
-    if (!stopped) {
-        // Everything is written and synced; the thread is inside a transfer that will not be
-        // back in time.
-        ::_exit(exitStatus);
-    }
-    return exitStatus;
+
+    const Options& o_;
+    Status status_;
+    RecordOutput output_;
+    PollThread poll_;
+    Clock::time_point started_;
+    bool headerDue_ = true;
+    unsigned long long rowNumber_ = 0;
+    long long written_ = 0;
+    bool appeared_ = false;
+    bool triedToOpen_ = false;
+    int exitStatus_ = ExitNormal;
+    QString endReason_;
+};
+
+} // namespace
+
+int runLogger(const Options& options) {
+    return Run(options).run();
 }
 
 } // namespace zt40::cli
