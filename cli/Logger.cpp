@@ -310,7 +310,10 @@ private:
         if (exitStatus_ == ExitNormal) {
             status_.report(
                 QStringLiteral("end"),
-                QStringLiteral("ended (%1): %2 readings written").arg(endReason_).arg(written_),
+                QStringLiteral("ended (%1): %2 %3 written")
+                    .arg(endReason_)
+                    .arg(written_)
+                    .arg(written_ == 1 ? QStringLiteral("reading") : QStringLiteral("readings")),
                 {{QStringLiteral("reason"), endReason_}, {QStringLiteral("readings"), written_}});
         }
         if (!stopped) {
