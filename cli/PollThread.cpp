@@ -106,7 +106,11 @@ void PollThread::run() {
         }
         {
             std::unique_lock lock(mutex_);
-            changed_.wait_until(lock, due, [this] { return stop_; });
+            if (due == Clock::time_point::max()) {
+                changed_.wait(lock, [this] { return stop_; });
+            } else {
+                changed_.wait_until(lock, due, [this] { return stop_; });
+            }
             if (stop_) {
                 break;
             }
