@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder and checks it as a lab would use it:
 # desktop entry and metainfo valid, lintian without errors, installed with apt, the installed
-# program started by an unprivileged user with the simulated instrument (offscreen), writing
-# only into that user's folders, then removed without leaving a file behind.
+# program started by an unprivileged user with the simulated instrument (offscreen), and
+# zt40-log logging three readings for that user, writing only into that user's folders, then
+# removed without leaving a file behind.
 # Needs root (or sudo) for apt and for the test user. Usage: scripts/test-package.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -62,6 +63,20 @@ cat "$work/out.log"
 [ "$status" -eq 124 ] || fail "the installed program ended with status $status"
 # Errors shown in a message box are also written to stderr.
 ! grep -q '^zt40: ' "$work/out.log" || fail "the installed program showed an error"
+
+# The command-line logger, as a test station runs it: no display, three readings as
+# tab-separated lines (date, time, mode, value, empty comment), status lines on stderr.
+command -v zt40-log >/dev/null || fail "zt40-log is not on the PATH after installing"
+status=0
+(cd "$start" && $sudo runuser -u "$user" -- env -i HOME="$home" USER="$user" PATH=/usr/bin:/bin \
+     timeout -s TERM 60 zt40-log --simulator --count 3 >"$work/log.tsv" 2>"$work/log.err") || status=$?
+cat "$work/log.tsv" "$work/log.err"
+[ "$status" -eq 0 ] || fail "zt40-log --simulator --count 3 ended with status $status"
+[ "$(wc -l <"$work/log.tsv")" -eq 3 ] || fail "zt40-log wrote $(wc -l <"$work/log.tsv") lines, not 3"
+grep -Pvq '^[^\t]+\t[0-9:. APM]+\t[LCD ]+\t[0-9]+[.,][0-9]\t$' "$work/log.tsv" \
+    && fail "zt40-log wrote a line that is no record"
+grep -q 'instrument found: serial ZT40A07311' "$work/log.err" || fail "zt40-log did not report the instrument"
+man -w zt40-log >/dev/null 2>&1 || [ -f /usr/share/man/man1/zt40-log.1.gz ] || fail "no manual page for zt40-log"
 
 # Nothing written outside the user's home and runtime folder.
 written=$($sudo find / \( -path /proc -o -path /sys -o -path /dev -o -path "$home" -o -path "$runtime" \) \

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test through ctest:
 # the normal build (and its Debian package, installed and removed again), the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, a bounded run of every fuzz target, and
-# the Windows build under Wine.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, the ThreadSanitizer build of zt40-log, a
+# bounded run of every fuzz target, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +18,12 @@ scripts/test-package.sh build
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2 --no-tests=error
+
+# ThreadSanitizer on zt40-log, whose poll cycle runs on a thread of its own: only the logger,
+# what it links and its tests are built.
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan -j2 --no-tests=error
 
 scripts/test-fuzz.sh
 

@@ -68,6 +68,8 @@ public:
     // only on measure commands), "flaky" (like "1" with occasional faults). Unknown names
     // give "1".
     static Config scenario(std::string_view name);
+    // The scenario names scenario() knows.
+    static constexpr std::array<std::string_view, 3> scenarioNames{"1", "manual", "flaky"};
 
     // Protocol level: the reply to one command frame. Advances the instrument's state.
     Frame respond(const Frame& command);

@@ -1,0 +1,230 @@
+#include "Options.h"
+
+#include "SimulatedInstrument.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <map>
+
+namespace zt40::cli {
+
+namespace {
+
+// About 30 years: longer times are taken for typing errors.
+constexpr double LongestSeconds = 1e9;
+
+bool parseWhole(const std::string& text, long long& value) {
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+// "90", "90s", "1.5m", "2h".
+std::optional<std::chrono::milliseconds> parseDuration(std::string text) {
+    double unit = 1.0;
+    if (!text.empty() && (text.back() == 's' || text.back() == 'm' || text.back() == 'h')) {
+        unit = text.back() == 'h' ? 3600.0 : text.back() == 'm' ? 60.0 : 1.0;
+        text.pop_back();
+    }
+    if (text.empty() || !std::all_of(text.begin(), text.end(),
+                                     [](char c) { return (c >= '0' && c <= '9') || c == '.'; })) {
+        return std::nullopt;
+    }
+    double number = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, number);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number) ||
+        number * unit > LongestSeconds) {
+        return std::nullopt;
+    }
+    return std::chrono::milliseconds(std::llround(number * unit * 1000.0));
+}
+
+template <class Value>
+std::optional<Value> pick(const std::string& text,
+                          std::initializer_list<std::pair<const char*, Value>> choices) {
+    for (const auto& [name, value] : choices) {
+        if (text == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+} // namespace
+
+ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
+    ParsedArguments parsed;
+    Options& o = parsed.options;
+    std::vector<std::string> seen;
+
+    // Each option: does it take a value, and what it does with it (an error text, or empty).
+    struct Handler {
+        bool takesValue;
+        std::function<std::string(const std::string&)> apply;
+    };
+    const auto duration = [](std::optional<std::chrono::milliseconds>& target, bool zeroAllowed) {
+        return [&target, zeroAllowed](const std::string& value) -> std::string {
+            target = parseDuration(value);
+            if (!target || (!zeroAllowed && target->count() == 0)) {
+                return quoted(value) + " is not a " + (zeroAllowed ? "" : "positive ") +
+                       "time (a number of seconds, or with s, m or h, e.g. 10m)";
+            }
+            return {};
+        };
+    };
+    const auto flag = [](bool& target) {
+        return [&target](const std::string&) -> std::string {
+            target = true;
+            return {};
+        };
+    };
+    const std::map<std::string, Handler> handlers{
+        {"--format",
+         {true,
+          [&o](const std::string& value) -> std::string {
+              const auto format = pick<RecordFormat>(value, {{"tsv", RecordFormat::Tsv},
+                                                             {"dat", RecordFormat::Dat},
+                                                             {"csv", RecordFormat::Csv},
+                                                             {"jsonl", RecordFormat::Jsonl}});
+              if (!format) {
+                  return quoted(value) + " is not one of tsv, dat, csv, jsonl";
+              }
+              o.format = *format;
+              return {};
+          }}},
+        {"--output",
+         {true,
+          [&o](const std::string& value) -> std::string {
+              if (value.empty()) {
+                  return "the file name is empty";
+              }
+              o.output = value;
+              return {};
+          }}},
+        {"--count",
+         {true,
+          [&o](const std::string& value) -> std::string {
+              long long n = 0;
+              if (!parseWhole(value, n) || n <= 0) {
+                  return quoted(value) + " is not a positive whole number";
+              }
+              o.count = n;
+              return {};
+          }}},
+        {"--duration", {true, duration(o.duration, false)}},
+        {"--measure-every", {true, duration(o.measureEvery, false)}},
+        {"--wait", {true, duration(o.wait, true)}},
+        {"--light", {false, flag(o.light)}},
+        {"--quiet", {false, flag(o.quiet)}},
+        {"--help", {false, flag(o.help)}},
+        {"--version", {false, flag(o.version)}},
+        {"--status-format",
+         {true,
+          [&o](const std::string& value) -> std::string {
+              const auto format = pick<StatusFormat>(
+                  value, {{"text", StatusFormat::Text}, {"jsonl", StatusFormat::Jsonl}});
+              if (!format) {
+                  return quoted(value) + " is not one of text, jsonl";
+              }
+              o.statusFormat = *format;
+              return {};
+          }}},
+    };
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> value;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (name.rfind("-", 0) != 0 || name == "-" || name == "--") {
+            parsed.error = "unexpected argument " + quoted(arguments[i]);
+            return parsed;
+        }
+        if (std::find(seen.begin(), seen.end(), name) != seen.end()) {
+            parsed.error = "option " + quoted(name) + " is given twice";
+            return parsed;
+        }
+        seen.push_back(name);
+
+        // --simulator takes a scenario only when one follows it.
+        if (name == "--simulator") {
+            if (!value && i + 1 < arguments.size() && arguments[i + 1].rfind("-", 0) != 0) {
+                value = arguments[++i];
+            }
+            const std::string scenario = value.value_or("1");
+            const auto& names = simulator::SimulatedInstrument::scenarioNames;
+            if (std::find(names.begin(), names.end(), scenario) == names.end()) {
+                parsed.error = "--simulator: " + quoted(scenario) + " is not a scenario (";
+                for (std::size_t k = 0; k < names.size(); ++k) {
+                    parsed.error += (k == 0 ? "" : ", ") + std::string(names[k]);
+                }
+                parsed.error += ")";
+                return parsed;
+            }
+            o.simulator = scenario;
+            continue;
+        }
+
+        const auto handler = handlers.find(name);
+        if (handler == handlers.end()) {
+            parsed.error = "unknown option " + quoted(name);
+            return parsed;
+        }
+        if (!handler->second.takesValue) {
+            if (value) {
+                parsed.error = "option " + quoted(name) + " takes no value";
+                return parsed;
+            }
+        } else if (!value) {
+            if (i + 1 >= arguments.size()) {
+                parsed.error = "option " + quoted(name) + " needs a value";
+                return parsed;
+            }
+            value = arguments[++i];
+        }
+        if (std::string error = handler->second.apply(value.value_or("")); !error.empty()) {
+            parsed.error = name + ": " + error;
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::string usageText() {
+    return R"(Usage: zt40-log [OPTION]...
+Log the readings of a MIRELANTA ZT 40 gloss meter on USB, one record per reading,
+without a display. Status lines go to standard error.
+
+Output:
+  --format FORMAT        tsv (default), dat, csv or jsonl
+  --output FILE          append the records to FILE instead of standard output
+Control:
+  --count N              end after N readings
+  --duration TIME        end after TIME (e.g. 90s, 10m, 2h; a number alone is seconds)
+  --measure-every TIME   start a measurement every TIME, as the Measure button does
+  --light                measure with the light command
+  --simulator [SCENARIO] use the simulated instrument: 1 (default), manual, flaky
+  --wait TIME            end with status 2 if no instrument appears within TIME
+                         (default: wait for ever)
+Reporting:
+  --quiet                no status lines, only errors
+  --status-format FORMAT text (default) or jsonl
+  --help                 show this help and end
+  --version              show the version and end
+
+Signals INT, TERM and HUP end the run after writing every reading received.
+Exit status: 0 normal end, 1 bad arguments, 2 no instrument within --wait,
+3 the output cannot be written.
+)";
+}
+
+} // namespace zt40::cli
