@@ -1,9 +1,11 @@
 #include "Controls.h"
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
+#include <QToolButton>
 
 namespace zt40 {
 
@@ -30,6 +32,18 @@ void setLabelText(QLabel* label, const QString& text) {
     label->setText(text);
     if (label->property(AutoSizeProperty).toBool())
         label->adjustSize();
+}
+
+QToolButton* iconButton(QWidget* parent, const char* objectName, const QString& picture,
+                        const QRect& geometry) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setGeometry(geometry);
+    button->setIcon(QIcon(picture));
+    button->setIconSize(geometry.size());
+    button->setAutoRaise(true);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
 }
 
 void centreOnScreen(QWidget* window) {

@@ -5,6 +5,8 @@
 #include <QString>
 
 class QLabel;
+class QRect;
+class QToolButton;
 class QWidget;
 
 namespace zt40 {
@@ -16,6 +18,10 @@ QLabel* autoLabel(QWidget* parent, const char* objectName, const QString& text, 
 
 // Sets a label's text; an auto-sized label takes the size of its new text.
 void setLabelText(QLabel* label, const QString& text);
+
+// A flat button showing only its picture, with a hand cursor, like the help and About icons.
+QToolButton* iconButton(QWidget* parent, const char* objectName, const QString& picture,
+                        const QRect& geometry);
 
 // Centres the window, frame and title bar included, on the available area of its screen.
 void centreOnScreen(QWidget* window);

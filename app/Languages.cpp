@@ -109,17 +109,6 @@ std::string helpFileName(int language) {
     }
 }
 
-namespace {
-
-// One of three texts by language number, English for a number outside 0 to 2.
-template <typename Texts>
-const Texts& ofLanguage(int language, const Texts& english, const Texts& german,
-                        const Texts& french) {
-    return language == LanguageGerman ? german : language == LanguageFrench ? french : english;
-}
-
-} // namespace
-
 const ExportTexts& exportTexts(int language) {
     static const ExportTexts english{
         "No spreadsheet program could be started. The data are on the clipboard."};

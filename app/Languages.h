@@ -69,6 +69,13 @@ std::string helpFileName(int language);
 // struct per topic, the texts of a language from a function of the language number (English
 // for a number outside 0 to 2), placeholders %1, %2 filled by the caller.
 
+// One of three texts by language number, English for a number outside 0 to 2.
+template <typename Texts>
+const Texts& ofLanguage(int language, const Texts& english, const Texts& german,
+                        const Texts& french) {
+    return language == LanguageGerman ? german : language == LanguageFrench ? french : english;
+}
+
 // Our own texts of the export.
 struct ExportTexts {
     const char* spreadsheetMissing; // no spreadsheet program could be started

@@ -221,20 +221,27 @@ std::optional<int> profileInteger(std::string_view text) {
     return number;
 }
 
-int ProfileFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
+std::optional<std::string> ProfileFile::ReadString(std::string_view section,
+                                                   std::string_view key) const {
     bool ok = false;
     const std::string content = readWholeFile(path_, ok);
     if (!ok) {
-        return fallback;
+        return std::nullopt;
     }
-    const auto value = profileValue(content, section, key);
+    return profileValue(content, section, key);
+}
+
+int ProfileFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
+    const auto value = ReadString(section, key);
     if (!value) {
         return fallback;
     }
     return profileInteger(*value).value_or(fallback);
 }
 
-void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
+void ProfileFile::WriteStrings(
+    std::string_view section,
+    const std::vector<std::pair<std::string, std::string>>& values) const {
     bool ok = false;
     const std::string content = readWholeFile(path_, ok);
     const QString path = QString::fromStdString(path_);
@@ -245,11 +252,18 @@ void ProfileFile::WriteInteger(std::string_view section, std::string_view key, i
         throw std::runtime_error(
             QStringLiteral("Cannot read file \"%1\".").arg(path).toStdString());
     }
-    const std::string updated = profileWithValue(content, section, key, std::to_string(value));
+    std::string updated = content;
+    for (const auto& [key, value] : values) {
+        updated = profileWithValue(updated, section, key, value);
+    }
     const platform::FileWriteResult result = platform::writeFileAtomically(path, updated);
     if (!result.ok()) {
         throw std::runtime_error(fileWriteErrorMessage(path, result).toStdString());
     }
+}
+
+void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
+    WriteStrings(section, {{std::string(key), std::to_string(value)}});
 }
 
 } // namespace zt40

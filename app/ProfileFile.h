@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zt40 {
 
@@ -43,6 +45,12 @@ public:
     // Rewrites the file by atomic replace. Throws std::runtime_error naming the file and the
     // system's reason when it cannot be written; the old file then stays as it was.
     void WriteInteger(std::string_view section, std::string_view key, int value) const;
+
+    // The value as written, or nothing for a missing or unreadable file, section or key.
+    std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
+    // Sets several keys of one section in one rewrite, with the same guarantees.
+    void WriteStrings(std::string_view section,
+                      const std::vector<std::pair<std::string, std::string>>& values) const;
 
     const std::string& path() const { return path_; }
 

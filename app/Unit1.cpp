@@ -8,6 +8,8 @@
 #include "JournalBoxes.h"
 #include "JournalSession.h"
 #include "JournalTexts.h"
+#include "Judgement.h"
+#include "JudgementPanel.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
@@ -16,7 +18,6 @@
 #include "QPainterCanvas.h"
 #include "RegionalSettings.h"
 #include "Shell.h"
-#include "StatisticsLine.h"
 #include "TrendWindow.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -175,13 +176,7 @@ void TMainForm::createControls() {
     Image7 = picture(this, "Image7", ":/images/about.png", 640, 97, 32, 32);
     Image7->setCursor(Qt::PointingHandCursor);
     Image7->installEventFilter(this);
-    trendButton = new QToolButton(this);
-    trendButton->setObjectName("trendButton");
-    trendButton->setGeometry(TrendButtonGeometry);
-    trendButton->setIcon(QIcon(":/images/trend.png"));
-    trendButton->setIconSize(TrendButtonGeometry.size());
-    trendButton->setAutoRaise(true);
-    trendButton->setCursor(Qt::PointingHandCursor);
+    trendButton = iconButton(this, "trendButton", ":/images/trend.png", TrendButtonGeometry);
     onClick(trendButton, &TMainForm::trendButtonClick);
 
     Label13 = autoLabel(this, "Label13", "Data", 136, 168);
@@ -262,6 +257,10 @@ void TMainForm::createControls() {
     onClick(clearL, &TMainForm::clearLClick);
     onClick(exportB, &TMainForm::exportBClick);
 
+    judgementPanel_ = new JudgementPanel(*this);
+    connect(&judgementPanel_->judgement(), &MeasurementJudgement::changed, statisticsPending_,
+            qOverload<>(&QTimer::start));
+
     SaveDialog1 = new QFileDialog(this, QStringLiteral("Save"));
     SaveDialog1->setObjectName("SaveDialog1");
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
@@ -332,6 +331,7 @@ void TMainForm::FormCreate() {
     runHandler([this] { ApplyLanguage(); });
     // Rows a crashed run left behind come back before the first reading of this one.
     runHandler([this] { journal_->startUp(paths_.userDataDirectory); });
+    judgementPanel_->startUp(paths_.settingsFile, paths_.saveDirectory);
 
     setWindowTitle(windowTitle() + QStringLiteral(" (USB)"));
 
@@ -394,6 +394,7 @@ void TMainForm::ApplyLanguage() {
     exportB->setText(platform::fromCp1252(::zt40::uiText(Slot::Export)));
 
     model_->setColumnCaptions(columnTitles());
+    judgementPanel_->applyLanguage();
     showStatistics();
     trendButton->setToolTip(platform::fromCp1252(trendTexts(ActiveLanguage).title));
     if (trendWindow_ != nullptr) {
@@ -587,8 +588,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::showStatistics() {
     statisticsPending_->stop();
-    const QString line = platform::fromCp1252(
-        statisticsLineText(*statistics_, ActiveLanguage, platform::decimalSeparator()));
+    QString line;
+    for (const std::string& item :
+         judgementPanel_->statisticsItems(ActiveLanguage, platform::decimalSeparator())) {
+        line += (line.isEmpty() ? QString() : QStringLiteral("    ")) + platform::fromCp1252(item);
+    }
     // A line too long for its place ends in an ellipsis and shows whole as its tooltip.
     const QString shown =
         statisticsLine->fontMetrics().elidedText(line, Qt::ElideRight, statisticsLine->width());
@@ -599,6 +603,7 @@ void TMainForm::showStatistics() {
 void TMainForm::trendButtonClick() {
     if (trendWindow_ == nullptr) {
         trendWindow_ = new TrendWindow(*model_, *statistics_, paths_.saveDirectory, this);
+        trendWindow_->setJudgement(&judgementPanel_->judgement());
     }
     trendWindow_->show();
     trendWindow_->raise();

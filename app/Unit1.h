@@ -32,6 +32,7 @@ namespace zt40 {
 
 class JournalBoxes;
 class JournalSession;
+class JudgementPanel;
 class MeasurementListModel;
 class HelpWindow;
 class MeasurementStatistics;
@@ -96,6 +97,10 @@ public:
     HelpWindow* helpWindow() const { return helpWindow_; }
     const ExportLineList& exportLines() const { return exportLines_; }
     MeasurementListModel& measurementList() { return *model_; }
+    MeasurementStatistics& statistics() { return *statistics_; }
+    const platform::ProgramPaths& paths() const { return paths_; }
+    // Limits, samples, verdicts and the report.
+    JudgementPanel& judgementPanel() const { return *judgementPanel_; }
     // The trend window, made when first opened; nullptr before.
     TrendWindow* trendWindow() const { return trendWindow_; }
     const PollCycle& pollCycle() const { return poll_; }
@@ -162,6 +167,7 @@ private:
     MeasurementStatistics* statistics_ = nullptr;
     QTimer* statisticsPending_ = nullptr;
     TrendWindow* trendWindow_ = nullptr;
+    JudgementPanel* judgementPanel_ = nullptr;
 
     platform::ProgramPaths paths_;
     ExportLineList exportLines_;

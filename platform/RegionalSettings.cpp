@@ -76,6 +76,24 @@ char decimalSeparator(const QLocale& locale) {
     return separator[0];
 }
 
+QDateTime dateTimeFromTexts(const QLocale& locale, std::string_view date, std::string_view time) {
+    const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    QDate day = locale.toDate(fromCp1252(date), dateFormat);
+    const QTime clock = locale.toTime(fromCp1252(time), longTimeFormatWithoutZone(locale));
+    if (!day.isValid() || !clock.isValid()) {
+        return {};
+    }
+    QString unquoted = dateFormat;
+    for (qsizetype open = unquoted.indexOf(u'\''); open >= 0; open = unquoted.indexOf(u'\'')) {
+        const qsizetype close = unquoted.indexOf(u'\'', open + 1);
+        unquoted.remove(open, close < 0 ? unquoted.size() - open : close - open + 1);
+    }
+    if (unquoted.contains(QStringLiteral("yy")) && !unquoted.contains(QStringLiteral("yyyy"))) {
+        day = day.addYears(100); // read as 1900 to 1999
+    }
+    return QDateTime(day, clock);
+}
+
 std::string currentDateText() {
     return dateText(QLocale::system(), QDateTime::currentDateTime());
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 class QDateTime;
 class QLocale;
@@ -21,6 +22,11 @@ char decimalSeparator();
 std::string dateText(const QLocale& locale, const QDateTime& when);
 std::string timeText(const QLocale& locale, const QDateTime& when);
 char decimalSeparator(const QLocale& locale);
+
+// A row's date and time texts read back with the formats they were written in: the moment
+// they name, to the second; invalid when they do not fit the formats. A two-digit year is
+// taken in the years 2000 to 2099.
+QDateTime dateTimeFromTexts(const QLocale& locale, std::string_view date, std::string_view time);
 
 // The locale's long time format with every time zone field removed and seconds present.
 QString longTimeFormatWithoutZone(const QLocale& locale);

@@ -59,6 +59,9 @@ public:
 // The running system.
 const SystemInfo& systemInfo();
 
+// The login name of the user running the program (Windows-1252); "" when it cannot be read.
+std::string loginName();
+
 // The version compiled in from the project version.
 ProgramVersion builtInVersion();
 

@@ -98,4 +98,17 @@ const SystemInfo& systemInfo() {
     return info;
 }
 
+std::string loginName() {
+    const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_name != nullptr) {
+        return fromLocal(found->pw_name);
+    }
+    const char* user = std::getenv("USER");
+    return user != nullptr ? fromLocal(user) : std::string();
+}
+
 } // namespace zt40::platform

@@ -103,4 +103,10 @@ const SystemInfo& systemInfo() {
     return info;
 }
 
+std::string loginName() {
+    char name[257] = {}; // UNLEN + 1
+    DWORD size = sizeof(name);
+    return GetUserNameA(name, &size) != FALSE ? std::string(name) : std::string();
+}
+
 } // namespace zt40::platform

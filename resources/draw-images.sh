@@ -51,6 +51,17 @@ convert -size 128x128 xc:none \
     -draw "line 24,84 46,58" -draw "line 46,58 64,74" -draw "line 64,74 86,40" -draw "line 86,40 104,52" \
     -resize 32x32 -strip PNG32:"$img/trend.png"
 
+# Limits badge: the same round badge with two white limit lines and readings between them,
+# one of them outside in red.
+convert -size 128x128 xc:none \
+    -fill "$navy" -draw "circle 64,64 64,4" \
+    -fill "$blue" -draw "circle 64,60 64,8" \
+    -fill 'rgba(255,255,255,0.25)' -draw "ellipse 64,36 40,20 0,360" \
+    -stroke white -strokewidth 7 -draw "line 22,46 106,46" -draw "line 22,88 106,88" \
+    -stroke none -fill white -draw "circle 40,70 40,62" -draw "circle 64,62 64,54" \
+    -fill 'rgb(230,60,50)' -stroke white -strokewidth 3 -draw "circle 88,30 88,20" \
+    -resize 32x32 -strip PNG32:"$img/limits.png"
+
 # Measure glyph: light falls on a glossy surface at an angle and is reflected to a detector.
 convert -size 128x128 xc:none \
     -fill 'rgb(200,205,212)' -stroke "$navy" -strokewidth 4 -draw "rectangle 8,92 120,112" \

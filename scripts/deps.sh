@@ -13,7 +13,7 @@ if [ "${1:-}" = test ]; then
     packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev xvfb xauth
                g++-mingw-w64-x86-64-posix wine64
                libumockdev-dev umockdev clang libclang-rt-14-dev
-               dpkg-dev file desktop-file-utils appstream lintian)
+               dpkg-dev file desktop-file-utils appstream lintian poppler-utils)
 fi
 
 missing=()

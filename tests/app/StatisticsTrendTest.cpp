@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "Cp1252.h"
+#include "JudgementPanel.h"
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
 #include "RegionalSettings.h"
@@ -309,21 +310,21 @@ TEST_F(StatisticsAndTrend, APrintThatFailsIsTold) {
     EXPECT_EQ(message, "The trend could not be printed on \"" + dir.path("gone/trend.pdf") + "\".");
 }
 
-TEST_F(StatisticsAndTrend, TheLineAndTheTrendButtonTakeSpaceNoDesignedControlUses) {
+TEST_F(StatisticsAndTrend, TheLineAndTheButtonsBeyondTheLayoutTakeSpaceNoOtherControlUses) {
     EXPECT_EQ(form().size(), QSize(708, 539));
-    const QWidget* added[] = {form().statisticsLine, form().trendButton};
-    for (const QWidget* widget : form().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!widget->isVisible() || widget == added[0] || widget == added[1]) {
-            continue;
-        }
-        for (const QWidget* mine : added) {
-            EXPECT_FALSE(widget->geometry().intersects(mine->geometry()))
-                << mine->objectName().toStdString() << " overlaps "
-                << widget->objectName().toStdString();
+    const QWidget* added[] = {form().statisticsLine, form().trendButton,
+                              form().judgementPanel().limitsButton,
+                              form().judgementPanel().reportButton};
+    for (const QWidget* mine : added) {
+        EXPECT_TRUE(form().rect().contains(mine->geometry())) << mine->objectName().toStdString();
+        for (const QWidget* widget : form().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (widget->isVisible() && widget != mine) {
+                EXPECT_FALSE(widget->geometry().intersects(mine->geometry()))
+                    << mine->objectName().toStdString() << " overlaps "
+                    << widget->objectName().toStdString();
+            }
         }
     }
-    EXPECT_TRUE(form().rect().contains(form().statisticsLine->geometry()));
-    EXPECT_TRUE(form().rect().contains(form().trendButton->geometry()));
 }
 
 TEST_F(StatisticsAndTrend, ClosingTheMainWindowEndsTheProgramWithTheTrendOpen) {

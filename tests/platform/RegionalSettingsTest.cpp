@@ -42,6 +42,24 @@ TEST(RegionalSettings, FrenchShortDateAndComma) {
     EXPECT_EQ(decimalSeparator(fr), ',');
 }
 
+TEST(RegionalSettings, DateAndTimeTextsReadBackAsTheMomentTheyName) {
+    const QDateTime evening(QDate(2031, 12, 31), QTime(23, 59, 58));
+    for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::English, QLocale::UnitedKingdom),
+                                  QLocale(QLocale::French, QLocale::France), QLocale::c()}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        for (const QDateTime& when : {sample().toLocalTime(), evening}) {
+            const QDateTime read =
+                dateTimeFromTexts(locale, dateText(locale, when), timeText(locale, when));
+            EXPECT_EQ(read.date(), when.date());
+            EXPECT_EQ(read.time(), when.time());
+        }
+        EXPECT_FALSE(dateTimeFromTexts(locale, "d", "t").isValid());
+        EXPECT_FALSE(dateTimeFromTexts(locale, dateText(locale, evening), "").isValid());
+    }
+}
+
 TEST(RegionalSettings, TimeFormatsKeepSecondsAndDropEveryZoneField) {
     for (const QLocale& locale :
          {QLocale(QLocale::German, QLocale::Germany),

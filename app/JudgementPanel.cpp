@@ -1,0 +1,197 @@
+#include "JudgementPanel.h"
+
+#include "Application.h"
+#include "Controls.h"
+#include "Cp1252.h"
+#include "Judgement.h"
+#include "JudgementLine.h"
+#include "JudgementTexts.h"
+#include "Languages.h"
+#include "LimitsWindow.h"
+#include "MeasurementListModel.h"
+#include "MeasurementStatistics.h"
+#include "RegionalSettings.h"
+#include "ReportWriter.h"
+#include "StatisticsLine.h"
+#include "SystemInfo.h"
+#include "TrendWindow.h"
+#include "Unit1.h"
+#include "Unit5.h"
+#include "VerdictDelegate.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <stdexcept>
+
+namespace zt40 {
+
+namespace {
+
+// Beside the trend button, to its left, in the same row as the help and About icons.
+const QRect LimitsButtonGeometry(520, 96, 32, 32);
+// In the row of the list's buttons, between Clear Line and Export.
+const QRect ReportButtonGeometry(420, 464, 97, 25);
+constexpr const char* Gap = "    ";
+
+QString text(const char* cp1252) {
+    return platform::fromCp1252(cp1252);
+}
+
+} // namespace
+
+JudgementPanel::JudgementPanel(TMainForm& form) : QObject(&form), form_(form) {
+    setObjectName("JudgementPanel");
+    judgement_ = new MeasurementJudgement(form.measurementList(), this);
+
+    limitsButton = iconButton(&form, "limitsButton", ":/images/limits.png", LimitsButtonGeometry);
+    connect(limitsButton, &QToolButton::clicked, this,
+            [this] { runHandler([this] { limitsButtonClick(); }); });
+
+    reportButton = new QPushButton(&form);
+    reportButton->setObjectName("reportButton");
+    reportButton->setGeometry(ReportButtonGeometry);
+    connect(reportButton, &QPushButton::clicked, this,
+            [this] { runHandler([this] { reportButtonClick(); }); });
+
+    limitsWindow = new LimitsWindow(&form);
+
+    reportDialog = new QFileDialog(&form);
+    reportDialog->setObjectName("ReportDialog");
+    reportDialog->setAcceptMode(QFileDialog::AcceptSave);
+    reportDialog->setFileMode(QFileDialog::AnyFile);
+    reportDialog->setNameFilter(QStringLiteral("PDF (*.pdf)"));
+    reportDialog->setDefaultSuffix(QStringLiteral("pdf"));
+
+    delegate = new VerdictDelegate(*judgement_, this);
+    form.ListView1->setItemDelegate(delegate);
+    connect(judgement_, &MeasurementJudgement::changed, form.ListView1->viewport(),
+            [view = form.ListView1] { view->viewport()->update(); });
+    applyLanguage();
+}
+
+void JudgementPanel::startUp(const QString& settingsFile, const QString& saveDirectory) {
+    settingsFile_ = settingsFile;
+    saveDirectory_ = saveDirectory;
+    settings_ = readJudgementSettings(settingsFile.toStdString());
+    judgement_->setLimits(effectiveLimits(settings_.limits));
+    judgement_->setSampleSize(settings_.sampleSize);
+    emit settingsChanged();
+}
+
+void JudgementPanel::applyLanguage() {
+    limitsButton->setToolTip(text(limitsTexts(ActiveLanguage).title));
+    reportButton->setText(text(reportTexts(ActiveLanguage).button));
+    reportDialog->setWindowTitle(text(reportTexts(ActiveLanguage).saveTitle));
+}
+
+void JudgementPanel::setSettings(const JudgementSettings& settings) {
+    settings_ = settings;
+    judgement_->setLimits(effectiveLimits(settings.limits));
+    judgement_->setSampleSize(settings.sampleSize);
+    emit settingsChanged();
+    // In use even when the file cannot be written; that is told.
+    QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
+    writeJudgementSettings(settingsFile_.toStdString(), settings);
+}
+
+std::vector<std::string> JudgementPanel::statisticsItems(int language, char separator) const {
+    const MeasurementStatistics& statistics = form_.statistics();
+    std::vector<std::string> items;
+    const std::string line = statisticsLineText(statistics, language, separator);
+    std::size_t start = 0;
+    for (std::size_t gap = line.find(Gap); gap != std::string::npos; gap = line.find(Gap, start)) {
+        items.push_back(line.substr(start, gap - start));
+        start = gap + std::char_traits<char>::length(Gap);
+    }
+    items.push_back(line.substr(start));
+    for (std::string& item : judgementLineItems(*judgement_, statistics.values(),
+                                                statistics.decimals() + 1, language, separator)) {
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+void JudgementPanel::limitsButtonClick() {
+    limitsWindow->setSettings(settings_, platform::decimalSeparator());
+    if (limitsWindow->exec() != QDialog::Accepted) {
+        return;
+    }
+    setSettings(limitsWindow->settings());
+}
+
+void JudgementPanel::drawTrend(QPainter& painter, const QRectF& area) const {
+    // A chart of its own, as the trend window shows it.
+    TrendWindow trend(form_.measurementList(), form_.statistics(), QString());
+    trend.setJudgement(judgement_);
+    if (const TrendWindow* shown = form_.trendWindow()) {
+        trend.sampleMeansChoice->setChecked(shown->sampleMeansChoice->isChecked());
+        trend.setAxis(shown->axis());
+    }
+    trend.renderChart(painter, area);
+}
+
+QString JudgementPanel::saveReport(const QString& path) {
+    const char separator = platform::decimalSeparator();
+    const MeasurementStatistics& statistics = form_.statistics();
+    ReportContent content;
+    content.language = ActiveLanguage;
+    content.separator = separator;
+    content.program = QStringLiteral("%1 %2").arg(
+        QString::fromLatin1(ApplicationTitle),
+        QString::fromStdString(TForm5::versionText(platform::builtInVersion())));
+    content.serial = form_.SerialNr->text();
+    content.firmware = form_.Label7->text();
+    content.created = QDateTime::currentDateTime();
+    content.createdText =
+        platform::fromCp1252(platform::dateText(QLocale::system(), content.created)) +
+        QLatin1Char(' ') +
+        platform::fromCp1252(platform::timeText(QLocale::system(), content.created));
+    content.user = platform::fromCp1252(platform::loginName());
+    content.settings = settings_;
+    content.statisticsItems = statisticsItems(ActiveLanguage, separator);
+    content.decimals = statistics.decimals() + 1;
+    content.list = &form_.measurementList();
+    if (statistics.values().count() > 0) {
+        content.drawTrend = [this](QPainter& painter, const QRectF& area) {
+            drawTrend(painter, area);
+        };
+    }
+    return writeReport(path, content);
+}
+
+void JudgementPanel::reportButtonClick() {
+    MeasurementListModel& list = form_.measurementList();
+    const std::uint64_t mark = list.changeMark();
+    reportDialog->setDirectory(saveDirectory_);
+    reportDialog->selectFile(
+        QStringLiteral("zt40-%1.pdf").arg(QDate::currentDate().toString(Qt::ISODate)));
+    if (reportDialog->exec() != QDialog::Accepted || reportDialog->selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString path = reportDialog->selectedFiles().constFirst();
+    const QString error = saveReport(path);
+    if (!error.isEmpty()) {
+        QMessageBox box(
+            QMessageBox::Warning, QString::fromLatin1(ApplicationTitle),
+            text(reportTexts(ActiveLanguage).saveError).arg(QDir::toNativeSeparators(path), error),
+            QMessageBox::Ok, &form_);
+        box.setObjectName("ReportErrorBox");
+        box.exec();
+        return;
+    }
+    // A saved report is an export of the readings it holds.
+    list.markExported(mark);
+}
+
+} // namespace zt40

@@ -1,0 +1,71 @@
+// What the main window gains for judging readings: the Limits button beside the trend button,
+// the Report button between Clear Line and Export, the Limits window, the settings kept in the
+// settings file, the verdicts painted in the list, the items the statistics line gains, and
+// the PDF report.
+#pragma once
+
+#include "JudgementSettings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class QFileDialog;
+class QPainter;
+class QPushButton;
+class QRectF;
+class QToolButton;
+
+namespace zt40 {
+
+class LimitsWindow;
+class MeasurementJudgement;
+class TMainForm;
+class VerdictDelegate;
+
+class JudgementPanel : public QObject {
+    Q_OBJECT
+public:
+    // Makes the controls on the main window, which must have its list and statistics.
+    explicit JudgementPanel(TMainForm& form);
+
+    // At start-up: the settings from the settings file, the save folder of the report.
+    void startUp(const QString& settingsFile, const QString& saveDirectory);
+    void applyLanguage();
+
+    const JudgementSettings& settings() const { return settings_; }
+    // Sets limits and sample size as the Limits window does, and keeps them in the file.
+    void setSettings(const JudgementSettings& settings);
+    MeasurementJudgement& judgement() const { return *judgement_; }
+
+    // The items the statistics line gains, Windows-1252.
+    std::vector<std::string> statisticsItems(int language, char separator) const;
+
+    void limitsButtonClick();
+    void reportButtonClick();
+    // Writes the report of the list as it is now; "" or the reason it failed.
+    QString saveReport(const QString& path);
+
+    QToolButton* limitsButton = nullptr;
+    QPushButton* reportButton = nullptr;
+    LimitsWindow* limitsWindow = nullptr;
+    QFileDialog* reportDialog = nullptr;
+    VerdictDelegate* delegate = nullptr;
+
+signals:
+    // Limits or sample size changed: the line, the list and the trend follow.
+    void settingsChanged();
+
+private:
+    void drawTrend(QPainter& painter, const QRectF& area) const;
+
+    TMainForm& form_;
+    MeasurementJudgement* judgement_ = nullptr;
+    JudgementSettings settings_;
+    QString settingsFile_;
+    QString saveDirectory_;
+};
+
+} // namespace zt40
