@@ -97,6 +97,10 @@ struct Case {
     QString asideFile{}; // empty: none is made
     bool journaling = true;
 };
+// The case's name, not its bytes, in test listings.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 constexpr bool Yes = true;
 constexpr bool No = false;
