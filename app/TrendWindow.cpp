@@ -233,6 +233,9 @@ void TrendWindow::setAxis(Axis axis) {
         series->detachAxis(from);
     }
     chart->removeAxis(from);
+    // The chart lets go of a removed axis: it stays the chart's child, kept for the next
+    // switch and deleted with the chart.
+    from->setParent(chart);
     chart->addAxis(to, Qt::AlignBottom);
     for (QAbstractSeries* series : chart->series()) {
         series->attachAxis(to);
