@@ -42,7 +42,6 @@ namespace {
 const QRect LimitsButtonGeometry(520, 96, 32, 32);
 // In the row of the list's buttons, between Clear Line and Export.
 const QRect ReportButtonGeometry(420, 464, 97, 25);
-constexpr const char* Gap = "    ";
 
 QString text(const char* cp1252) {
     return platform::fromCp1252(cp1252);
@@ -107,14 +106,7 @@ void JudgementPanel::setSettings(const JudgementSettings& settings) {
 
 std::vector<std::string> JudgementPanel::statisticsItems(int language, char separator) const {
     const MeasurementStatistics& statistics = form_.statistics();
-    std::vector<std::string> items;
-    const std::string line = statisticsLineText(statistics, language, separator);
-    std::size_t start = 0;
-    for (std::size_t gap = line.find(Gap); gap != std::string::npos; gap = line.find(Gap, start)) {
-        items.push_back(line.substr(start, gap - start));
-        start = gap + std::char_traits<char>::length(Gap);
-    }
-    items.push_back(line.substr(start));
+    std::vector<std::string> items = statisticsLineItems(statistics, language, separator);
     for (std::string& item : judgementLineItems(*judgement_, statistics.values(),
                                                 statistics.decimals() + 1, language, separator)) {
         items.push_back(std::move(item));

@@ -18,6 +18,7 @@
 #include "QPainterCanvas.h"
 #include "RegionalSettings.h"
 #include "Shell.h"
+#include "StatisticsLine.h"
 #include "TrendWindow.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -588,11 +589,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::showStatistics() {
     statisticsPending_->stop();
-    QString line;
-    for (const std::string& item :
-         judgementPanel_->statisticsItems(ActiveLanguage, platform::decimalSeparator())) {
-        line += (line.isEmpty() ? QString() : QStringLiteral("    ")) + platform::fromCp1252(item);
-    }
+    const QString line = platform::fromCp1252(joinedStatisticsItems(
+        judgementPanel_->statisticsItems(ActiveLanguage, platform::decimalSeparator())));
     // A line too long for its place ends in an ellipsis and shows whole as its tooltip.
     const QString shown =
         statisticsLine->fontMetrics().elidedText(line, Qt::ElideRight, statisticsLine->width());

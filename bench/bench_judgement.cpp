@@ -54,13 +54,13 @@ void BM_AppendedRowJudged(benchmark::State& state) {
             model.appendRow("09.12.2026", "17:21:47", "L D", valueText(++i), "");
             const int row = model.count() - 1;
             benchmark::DoNotOptimize(judgement.verdictOfRow(row));
-            std::string line = statisticsLineText(statistics, LanguageEnglish, ',');
-            for (const std::string& item :
+            std::vector<std::string> items = statisticsLineItems(statistics, LanguageEnglish, ',');
+            for (std::string& item :
                  judgementLineItems(judgement, statistics.values(), statistics.decimals() + 1,
                                     LanguageEnglish, ',')) {
-                line += "    " + item;
+                items.push_back(std::move(item));
             }
-            length = line.size();
+            length = joinedStatisticsItems(items).size();
         }
         state.SetIterationTime(threadSeconds() - start);
         const QSignalBlocker quiet(model);
@@ -93,7 +93,7 @@ void BM_Report(benchmark::State& state) {
     content.user = QStringLiteral("bench");
     content.settings.limits = {LimitKind::Bounds, 11.0, 15.5, std::nullopt, std::nullopt};
     content.settings.sampleSize = 5;
-    content.statisticsItems = {statisticsLineText(statistics, LanguageEnglish, ',')};
+    content.statisticsItems = statisticsLineItems(statistics, LanguageEnglish, ',');
     content.decimals = statistics.decimals() + 1;
     content.separator = ',';
     content.list = &model;
