@@ -27,7 +27,6 @@ QString text(const char* cp1252) {
 QLineEdit* numberEdit(QWidget* parent, const char* name) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setMaxLength(40);
     edit->setAlignment(Qt::AlignRight);
     return edit;
 }

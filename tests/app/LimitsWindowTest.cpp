@@ -181,6 +181,13 @@ TEST(LimitsWindow, ShowsTheSettingsInTheUsersNotationAndTheChoiceOfSamples) {
         window.reject();
     });
     window.exec();
+
+    // Limits far from 1 (from a settings file edited by hand) come back whole on OK.
+    const JudgementSettings extreme{{LimitKind::Bounds, -1e-45, 1e40, none, none}, 4};
+    window.setSettings(extreme, ',');
+    onModal([&](QWidget*) { window.buttons->button(QDialogButtonBox::Ok)->click(); });
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    EXPECT_EQ(window.settings(), extreme);
     ActiveLanguage = LanguageEnglish;
 }
 
