@@ -12,6 +12,11 @@ constexpr const char* Gap = "    ";
 
 } // namespace
 
+std::string statisticFigure(std::optional<double> value, int decimals, char decimalSeparator) {
+    const std::string text = value ? formatStatistic(*value, decimals, decimalSeparator) : "";
+    return text.empty() ? std::string(Dash) : text;
+}
+
 std::vector<std::string> statisticsLineItems(const MeasurementStatistics& statistics, int language,
                                              char decimalSeparator) {
     const StatisticsTexts& t = statisticsTexts(language);
@@ -19,20 +24,19 @@ std::vector<std::string> statisticsLineItems(const MeasurementStatistics& statis
     // Minimum, maximum and range are readings or differences of readings: their own decimals.
     // Mean and deviation get one more.
     const int own = statistics.decimals();
-    const auto figure = [&](bool exists, double value, int decimals) {
-        const std::string text = exists ? formatStatistic(value, decimals, decimalSeparator) : "";
-        return text.empty() ? std::string(Dash) : text;
-    };
     const bool any = v.count() > 0;
-    const auto deviation = v.standardDeviation();
+    const auto figure = [&](double value, int decimals) {
+        return statisticFigure(any ? std::optional(value) : std::nullopt, decimals,
+                               decimalSeparator);
+    };
 
     std::vector<std::string> items{
         t.count + std::to_string(v.count()),
-        t.mean + figure(any, v.mean(), own + 1),
-        t.deviation + figure(deviation.has_value(), deviation.value_or(0), own + 1),
-        t.minimum + figure(any, v.minimum(), own),
-        t.maximum + figure(any, v.maximum(), own),
-        t.range + figure(any, v.maximum() - v.minimum(), own),
+        t.mean + figure(v.mean(), own + 1),
+        t.deviation + statisticFigure(v.standardDeviation(), own + 1, decimalSeparator),
+        t.minimum + figure(v.minimum(), own),
+        t.maximum + figure(v.maximum(), own),
+        t.range + figure(v.maximum() - v.minimum(), own),
     };
     if (statistics.nonNumeric() == 1) {
         items.emplace_back(t.nonNumericOne);

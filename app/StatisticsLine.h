@@ -4,12 +4,17 @@
 // one more.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zt40 {
 
 class MeasurementStatistics;
+
+// Windows-1252 text of a figure with `decimals` digits after the separator; a dash for one that
+// does not exist (none, or not finite).
+std::string statisticFigure(std::optional<double> value, int decimals, char decimalSeparator);
 
 // Windows-1252 items of the line in the order shown. A figure that does not exist (the mean of
 // no values, the deviation of one) is shown as a dash.
