@@ -242,6 +242,18 @@ void TMainForm::createControls() {
     statisticsLine->setObjectName("statisticsLine");
     statisticsLine->setGeometry(StatisticsLineGeometry);
     statisticsLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The vertical scroll bar that a new row may bring in narrows the list, and the horizontal
+    // bar that then follows covers the bottom row: once they are in, the list scrolls to its
+    // newest row again, once for all the rows appended meanwhile.
+    scrollPending_ = new QTimer(this);
+    scrollPending_->setSingleShot(true);
+    scrollPending_->setInterval(0);
+    connect(scrollPending_, &QTimer::timeout, this, [this] {
+        if (model_->count() > 0) {
+            ListView1->scrollTo(model_->index(model_->count() - 1, 0),
+                                QAbstractItemView::EnsureVisible);
+        }
+    });
     // Rows restored or appended in a burst update the line once, at the next turn of the
     // event loop.
     statisticsPending_ = new QTimer(this);
@@ -566,13 +578,7 @@ void TMainForm::appendMeasurementRow(std::string_view date, std::string_view tim
     ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect |
                                                            QItemSelectionModel::Rows);
     ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
-    // The vertical scroll bar that the new row may bring in narrows the list, and the
-    // horizontal bar that then follows covers the bottom row: scroll again once they are in.
-    QTimer::singleShot(0, ListView1, [this, row = QPersistentModelIndex(last)] {
-        if (row.isValid()) {
-            ListView1->scrollTo(row, QAbstractItemView::EnsureVisible);
-        }
-    });
+    scrollPending_->start();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
