@@ -82,10 +82,13 @@ JudgementPanel::JudgementPanel(TMainForm& form) : QObject(&form), form_(form) {
 void JudgementPanel::startUp(const QString& settingsFile, const QString& saveDirectory) {
     settingsFile_ = settingsFile;
     saveDirectory_ = saveDirectory;
-    settings_ = readJudgementSettings(settingsFile.toStdString());
-    judgement_->setLimits(effectiveLimits(settings_.limits));
-    judgement_->setSampleSize(settings_.sampleSize);
-    emit settingsChanged();
+    use(readJudgementSettings(settingsFile.toStdString()));
+}
+
+void JudgementPanel::use(const JudgementSettings& settings) {
+    settings_ = settings;
+    judgement_->setLimits(effectiveLimits(settings.limits));
+    judgement_->setSampleSize(settings.sampleSize);
 }
 
 void JudgementPanel::applyLanguage() {
@@ -95,10 +98,7 @@ void JudgementPanel::applyLanguage() {
 }
 
 void JudgementPanel::setSettings(const JudgementSettings& settings) {
-    settings_ = settings;
-    judgement_->setLimits(effectiveLimits(settings.limits));
-    judgement_->setSampleSize(settings.sampleSize);
-    emit settingsChanged();
+    use(settings);
     // In use even when the file cannot be written; that is told.
     QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
     writeJudgementSettings(settingsFile_.toStdString(), settings);
