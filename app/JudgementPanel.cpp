@@ -26,7 +26,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
@@ -174,12 +173,10 @@ void JudgementPanel::reportButtonClick() {
     const QString path = reportDialog->selectedFiles().constFirst();
     const QString error = saveReport(path);
     if (!error.isEmpty()) {
-        QMessageBox box(
-            QMessageBox::Warning, QString::fromLatin1(ApplicationTitle),
+        tellWarning(
+            &form_, QString::fromLatin1(ApplicationTitle),
             text(reportTexts(ActiveLanguage).saveError).arg(QDir::toNativeSeparators(path), error),
-            QMessageBox::Ok, &form_);
-        box.setObjectName("ReportErrorBox");
-        box.exec();
+            "ReportErrorBox");
         return;
     }
     // A saved report is an export of the readings it holds.

@@ -1,5 +1,6 @@
 #include "LimitsWindow.h"
 
+#include "Controls.h"
 #include "Cp1252.h"
 #include "JudgementTexts.h"
 #include "Languages.h"
@@ -9,7 +10,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -152,9 +152,7 @@ void LimitsWindow::kindChosen() {
 }
 
 void LimitsWindow::refuse(const QString& message, QLineEdit* focus) {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
-    box.setObjectName("LimitsRefusedBox");
-    box.exec();
+    tellWarning(this, windowTitle(), message, "LimitsRefusedBox");
     if (focus != nullptr) {
         focus->setFocus();
         focus->selectAll();
