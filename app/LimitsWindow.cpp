@@ -227,6 +227,9 @@ void LimitsWindow::accept() {
     case LimitProblem::ToleranceNotPositive:
         refuse(text(t.toleranceNotPositive), toleranceEdit);
         return;
+    case LimitProblem::TooLarge:
+        refuse(text(t.tooLarge), nominal ? toleranceEdit : upperEdit);
+        return;
     }
     chosen.sampleSize = validSampleSize(sampleSizeBox->value());
     settings_ = chosen;
