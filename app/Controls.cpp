@@ -64,4 +64,11 @@ bool askYesNo(const QString& title, const QString& text, const char* objectName)
     return box.exec() == QMessageBox::Yes;
 }
 
+void tellWarning(QWidget* parent, const QString& title, const QString& text,
+                 const char* objectName) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box.setObjectName(objectName);
+    box.exec();
+}
+
 } // namespace zt40

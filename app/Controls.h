@@ -30,4 +30,9 @@ void centreOnScreen(QWidget* window);
 // true for Yes.
 bool askYesNo(const QString& title, const QString& text, const char* objectName);
 
+// A warning box with one OK button over `parent` (none: the screen's middle), named
+// `objectName` so that tests find it.
+void tellWarning(QWidget* parent, const QString& title, const QString& text,
+                 const char* objectName);
+
 } // namespace zt40

@@ -6,8 +6,6 @@
 #include "JournalTexts.h"
 #include "Languages.h"
 
-#include <QMessageBox>
-
 namespace zt40 {
 namespace {
 
@@ -16,10 +14,7 @@ const JournalTexts& texts() {
 }
 
 void tell(const QString& text, const char* objectName) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(ApplicationTitle), text,
-                    QMessageBox::Ok, nullptr);
-    box.setObjectName(objectName);
-    box.exec();
+    tellWarning(nullptr, QString::fromLatin1(ApplicationTitle), text, objectName);
 }
 
 } // namespace

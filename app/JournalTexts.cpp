@@ -110,14 +110,7 @@ const JournalTexts& journalTexts(int language) {
             "es depuis leur derni\xE8re modification. Quitter quand m\xEAme le programme "
             "et abandonner ces mesures ?",
     };
-    switch (language) {
-    case LanguageGerman:
-        return german;
-    case LanguageFrench:
-        return french;
-    default:
-        return english;
-    }
+    return ofLanguage(language, english, german, french);
 }
 
 } // namespace zt40

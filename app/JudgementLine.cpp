@@ -2,13 +2,13 @@
 
 #include "Judgement.h"
 #include "JudgementTexts.h"
+#include "StatisticsLine.h"
 
 namespace zt40 {
 
 namespace {
 
 constexpr int CapabilityDecimals = 2;
-constexpr const char* Dash = "\x96"; // en dash
 
 std::string filled(std::string text, const std::vector<std::string>& values) {
     for (std::size_t k = values.size(); k > 0; --k) {
@@ -18,11 +18,6 @@ std::string filled(std::string text, const std::vector<std::string>& values) {
         }
     }
     return text;
-}
-
-std::string figure(double value, int decimals, char separator) {
-    const std::string text = formatStatistic(value, decimals, separator);
-    return text.empty() ? std::string(Dash) : text;
 }
 
 } // namespace
@@ -53,14 +48,14 @@ std::vector<std::string> judgementLineItems(const MeasurementJudgement& judgemen
         items.push_back(
             filled(t.insideCount, {std::to_string(tally.inside), std::to_string(tally.judged())}));
         if (const auto cap = capability(all, limits)) {
-            items.push_back(t.cp + figure(cap->cp, CapabilityDecimals, separator));
-            items.push_back(t.cpk + figure(cap->cpk, CapabilityDecimals, separator));
+            items.push_back(t.cp + statisticFigure(cap->cp, CapabilityDecimals, separator));
+            items.push_back(t.cpk + statisticFigure(cap->cpk, CapabilityDecimals, separator));
         }
     }
     if (const auto sample = judgement.currentSample()) {
-        std::string mean = sample->values.count() > 0
-                               ? figure(sample->values.mean(), decimals, separator)
-                               : std::string(Dash);
+        const RunningStatistics& values = sample->values;
+        std::string mean = statisticFigure(
+            values.count() > 0 ? std::optional(values.mean()) : std::nullopt, decimals, separator);
         if (const std::string word = verdictWord(sample->verdict, language); !word.empty()) {
             mean += " " + word;
         }

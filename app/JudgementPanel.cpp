@@ -26,7 +26,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
@@ -42,7 +41,6 @@ namespace {
 const QRect LimitsButtonGeometry(520, 96, 32, 32);
 // In the row of the list's buttons, between Clear Line and Export.
 const QRect ReportButtonGeometry(420, 464, 97, 25);
-constexpr const char* Gap = "    ";
 
 QString text(const char* cp1252) {
     return platform::fromCp1252(cp1252);
@@ -83,10 +81,13 @@ JudgementPanel::JudgementPanel(TMainForm& form) : QObject(&form), form_(form) {
 void JudgementPanel::startUp(const QString& settingsFile, const QString& saveDirectory) {
     settingsFile_ = settingsFile;
     saveDirectory_ = saveDirectory;
-    settings_ = readJudgementSettings(settingsFile.toStdString());
-    judgement_->setLimits(effectiveLimits(settings_.limits));
-    judgement_->setSampleSize(settings_.sampleSize);
-    emit settingsChanged();
+    use(readJudgementSettings(settingsFile.toStdString()));
+}
+
+void JudgementPanel::use(const JudgementSettings& settings) {
+    settings_ = settings;
+    judgement_->setLimits(effectiveLimits(settings.limits));
+    judgement_->setSampleSize(settings.sampleSize);
 }
 
 void JudgementPanel::applyLanguage() {
@@ -96,10 +97,7 @@ void JudgementPanel::applyLanguage() {
 }
 
 void JudgementPanel::setSettings(const JudgementSettings& settings) {
-    settings_ = settings;
-    judgement_->setLimits(effectiveLimits(settings.limits));
-    judgement_->setSampleSize(settings.sampleSize);
-    emit settingsChanged();
+    use(settings);
     // In use even when the file cannot be written; that is told.
     QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
     writeJudgementSettings(settingsFile_.toStdString(), settings);
@@ -107,14 +105,7 @@ void JudgementPanel::setSettings(const JudgementSettings& settings) {
 
 std::vector<std::string> JudgementPanel::statisticsItems(int language, char separator) const {
     const MeasurementStatistics& statistics = form_.statistics();
-    std::vector<std::string> items;
-    const std::string line = statisticsLineText(statistics, language, separator);
-    std::size_t start = 0;
-    for (std::size_t gap = line.find(Gap); gap != std::string::npos; gap = line.find(Gap, start)) {
-        items.push_back(line.substr(start, gap - start));
-        start = gap + std::char_traits<char>::length(Gap);
-    }
-    items.push_back(line.substr(start));
+    std::vector<std::string> items = statisticsLineItems(statistics, language, separator);
     for (std::string& item : judgementLineItems(*judgement_, statistics.values(),
                                                 statistics.decimals() + 1, language, separator)) {
         items.push_back(std::move(item));
@@ -182,12 +173,10 @@ void JudgementPanel::reportButtonClick() {
     const QString path = reportDialog->selectedFiles().constFirst();
     const QString error = saveReport(path);
     if (!error.isEmpty()) {
-        QMessageBox box(
-            QMessageBox::Warning, QString::fromLatin1(ApplicationTitle),
+        tellWarning(
+            &form_, QString::fromLatin1(ApplicationTitle),
             text(reportTexts(ActiveLanguage).saveError).arg(QDir::toNativeSeparators(path), error),
-            QMessageBox::Ok, &form_);
-        box.setObjectName("ReportErrorBox");
-        box.exec();
+            "ReportErrorBox");
         return;
     }
     // A saved report is an export of the readings it holds.

@@ -54,11 +54,9 @@ public:
     QFileDialog* reportDialog = nullptr;
     VerdictDelegate* delegate = nullptr;
 
-signals:
-    // Limits or sample size changed: the line, the list and the trend follow.
-    void settingsChanged();
-
 private:
+    // Takes the settings for judging, without writing them.
+    void use(const JudgementSettings& settings);
     void drawTrend(QPainter& painter, const QRectF& area) const;
 
     TMainForm& form_;

@@ -17,8 +17,8 @@ constexpr KindName KindNames[] = {
     {LimitKind::Off, "Off"}, {LimitKind::Bounds, "Bounds"}, {LimitKind::Nominal, "Nominal"}};
 
 // An empty or missing value is none; one that is no number makes the limits unusable.
-std::optional<double> readNumber(const ProfileFile& file, const char* key, bool& damaged) {
-    const auto text = file.ReadString(LimitsSection, key);
+std::optional<double> readNumber(std::string_view content, const char* key, bool& damaged) {
+    const auto text = profileValue(content, LimitsSection, key);
     if (!text || text->empty()) {
         return std::nullopt;
     }
@@ -34,28 +34,29 @@ std::string numberText(const std::optional<double>& value) {
 } // namespace
 
 JudgementSettings readJudgementSettings(const std::string& path) {
-    const ProfileFile file(path);
+    // One read of the file for all the keys.
+    const std::string content = ProfileFile(path).ReadContent().value_or("");
     JudgementSettings settings;
-    const std::string kind = file.ReadString(LimitsSection, "Kind").value_or("");
+    const std::string kind = profileValue(content, LimitsSection, "Kind").value_or("");
     for (const KindName& k : KindNames) {
         if (kind == k.name) {
             settings.limits.kind = k.kind;
         }
     }
     bool damaged = false;
-    settings.limits.lower = readNumber(file, "Lower", damaged);
-    settings.limits.upper = readNumber(file, "Upper", damaged);
-    settings.limits.nominal = readNumber(file, "Nominal", damaged);
-    settings.limits.tolerance = readNumber(file, "Tolerance", damaged);
+    settings.limits.lower = readNumber(content, "Lower", damaged);
+    settings.limits.upper = readNumber(content, "Upper", damaged);
+    settings.limits.nominal = readNumber(content, "Nominal", damaged);
+    settings.limits.tolerance = readNumber(content, "Tolerance", damaged);
     if (damaged || checkLimits(settings.limits) != LimitProblem::None) {
         settings.limits.kind = LimitKind::Off;
     }
-    settings.sampleSize = validSampleSize(file.ReadInteger(SamplesSection, "ReadingsPerSample", 0));
+    const auto samples = profileValue(content, SamplesSection, "ReadingsPerSample");
+    settings.sampleSize = validSampleSize(samples ? profileInteger(*samples).value_or(0) : 0);
     return settings;
 }
 
 void writeJudgementSettings(const std::string& path, const JudgementSettings& settings) {
-    const ProfileFile file(path);
     const LimitSettings& limits = settings.limits;
     std::string kind = "Off";
     for (const KindName& k : KindNames) {
@@ -63,12 +64,14 @@ void writeJudgementSettings(const std::string& path, const JudgementSettings& se
             kind = k.name;
         }
     }
-    file.WriteStrings(LimitsSection, {{"Kind", kind},
-                                      {"Lower", numberText(limits.lower)},
-                                      {"Upper", numberText(limits.upper)},
-                                      {"Nominal", numberText(limits.nominal)},
-                                      {"Tolerance", numberText(limits.tolerance)}});
-    file.WriteInteger(SamplesSection, "ReadingsPerSample", validSampleSize(settings.sampleSize));
+    // Both sections in one rewrite of the file.
+    ProfileFile(path).WriteValues({{LimitsSection, "Kind", kind},
+                                   {LimitsSection, "Lower", numberText(limits.lower)},
+                                   {LimitsSection, "Upper", numberText(limits.upper)},
+                                   {LimitsSection, "Nominal", numberText(limits.nominal)},
+                                   {LimitsSection, "Tolerance", numberText(limits.tolerance)},
+                                   {SamplesSection, "ReadingsPerSample",
+                                    std::to_string(validSampleSize(settings.sampleSize))}});
 }
 
 } // namespace zt40

@@ -23,6 +23,7 @@ const LimitsTexts& limitsTexts(int language) {
         "The lower limit must be smaller than the upper limit.",
         "The lower and the upper limit must not be equal.",
         "The tolerance must be greater than zero.",
+        "The limits are too far apart. Please enter smaller numbers.",
     };
     static const LimitsTexts german{
         "Grenzwerte",
@@ -43,6 +44,7 @@ const LimitsTexts& limitsTexts(int language) {
         "Untere und obere Grenze d\xFCrfen nicht gleich sein.",
         "Die Toleranz muss gr\xF6\xDF"
         "er als null sein.",
+        "Die Grenzen liegen zu weit auseinander. Bitte geben Sie kleinere Zahlen ein.",
     };
     static const LimitsTexts french{
         "Limites",
@@ -63,6 +65,8 @@ const LimitsTexts& limitsTexts(int language) {
         "La limite inf\xE9rieure doit \xEAtre plus petite que la limite sup\xE9rieure.",
         "Les limites inf\xE9rieure et sup\xE9rieure ne doivent pas \xEAtre \xE9gales.",
         "La tol\xE9rance doit \xEAtre sup\xE9rieure \xE0 z\xE9ro.",
+        "Les limites sont trop \xE9loign\xE9"
+        "es l'une de l'autre. Veuillez saisir des nombres plus petits.",
     };
     return ofLanguage(language, english, german, french);
 }

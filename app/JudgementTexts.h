@@ -25,6 +25,7 @@ struct LimitsTexts {
     const char* reversed;
     const char* equal;
     const char* toleranceNotPositive;
+    const char* tooLarge;
 };
 const LimitsTexts& limitsTexts(int language);
 

@@ -1,5 +1,6 @@
 #include "LimitsWindow.h"
 
+#include "Controls.h"
 #include "Cp1252.h"
 #include "JudgementTexts.h"
 #include "Languages.h"
@@ -9,7 +10,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -27,7 +27,6 @@ QString text(const char* cp1252) {
 QLineEdit* numberEdit(QWidget* parent, const char* name) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setMaxLength(40);
     edit->setAlignment(Qt::AlignRight);
     return edit;
 }
@@ -153,9 +152,7 @@ void LimitsWindow::kindChosen() {
 }
 
 void LimitsWindow::refuse(const QString& message, QLineEdit* focus) {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
-    box.setObjectName("LimitsRefusedBox");
-    box.exec();
+    tellWarning(this, windowTitle(), message, "LimitsRefusedBox");
     if (focus != nullptr) {
         focus->setFocus();
         focus->selectAll();
@@ -229,6 +226,9 @@ void LimitsWindow::accept() {
         return;
     case LimitProblem::ToleranceNotPositive:
         refuse(text(t.toleranceNotPositive), toleranceEdit);
+        return;
+    case LimitProblem::TooLarge:
+        refuse(text(t.tooLarge), nominal ? toleranceEdit : upperEdit);
         return;
     }
     chosen.sampleSize = validSampleSize(sampleSizeBox->value());

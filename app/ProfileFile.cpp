@@ -221,27 +221,25 @@ std::optional<int> profileInteger(std::string_view text) {
     return number;
 }
 
-std::optional<std::string> ProfileFile::ReadString(std::string_view section,
-                                                   std::string_view key) const {
+std::optional<std::string> ProfileFile::ReadContent() const {
     bool ok = false;
-    const std::string content = readWholeFile(path_, ok);
+    std::string content = readWholeFile(path_, ok);
     if (!ok) {
         return std::nullopt;
     }
-    return profileValue(content, section, key);
+    return content;
 }
 
 int ProfileFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
-    const auto value = ReadString(section, key);
+    const auto content = ReadContent();
+    const auto value = content ? profileValue(*content, section, key) : std::nullopt;
     if (!value) {
         return fallback;
     }
     return profileInteger(*value).value_or(fallback);
 }
 
-void ProfileFile::WriteStrings(
-    std::string_view section,
-    const std::vector<std::pair<std::string, std::string>>& values) const {
+void ProfileFile::WriteValues(const std::vector<Value>& values) const {
     bool ok = false;
     const std::string content = readWholeFile(path_, ok);
     const QString path = QString::fromStdString(path_);
@@ -253,8 +251,8 @@ void ProfileFile::WriteStrings(
             QStringLiteral("Cannot read file \"%1\".").arg(path).toStdString());
     }
     std::string updated = content;
-    for (const auto& [key, value] : values) {
-        updated = profileWithValue(updated, section, key, value);
+    for (const Value& value : values) {
+        updated = profileWithValue(updated, value.section, value.key, value.text);
     }
     const platform::FileWriteResult result = platform::writeFileAtomically(path, updated);
     if (!result.ok()) {
@@ -263,7 +261,7 @@ void ProfileFile::WriteStrings(
 }
 
 void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
-    WriteStrings(section, {{std::string(key), std::to_string(value)}});
+    WriteValues({{std::string(section), std::string(key), std::to_string(value)}});
 }
 
 } // namespace zt40

@@ -46,11 +46,16 @@ public:
     // system's reason when it cannot be written; the old file then stays as it was.
     void WriteInteger(std::string_view section, std::string_view key, int value) const;
 
-    // The value as written, or nothing for a missing or unreadable file, section or key.
-    std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
-    // Sets several keys of one section in one rewrite, with the same guarantees.
-    void WriteStrings(std::string_view section,
-                      const std::vector<std::pair<std::string, std::string>>& values) const;
+    // The whole file, or nothing when it is missing or unreadable: several keys read with
+    // profileValue from it cost one read.
+    std::optional<std::string> ReadContent() const;
+    // Sets several keys, of one section or several, in one rewrite with the same guarantees.
+    struct Value {
+        std::string section;
+        std::string key;
+        std::string text;
+    };
+    void WriteValues(const std::vector<Value>& values) const;
 
     const std::string& path() const { return path_; }
 

@@ -1,9 +1,11 @@
 #include "ReportWriter.h"
 
 #include "Cp1252.h"
+#include "JudgementLine.h"
 #include "JudgementTexts.h"
 #include "Languages.h"
 #include "MeasurementListModel.h"
+#include "StatisticsLine.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -27,7 +29,7 @@ const QColor OutsideColour(190, 0, 0);
 const QColor RuleColour(150, 150, 150);
 const QString Dash = QStringLiteral("\u2013");
 
-QString text(const char* cp1252) {
+QString text(std::string_view cp1252) {
     return platform::fromCp1252(cp1252);
 }
 
@@ -39,23 +41,8 @@ QFont font(double points, bool bold = false) {
     return f;
 }
 
-QString figure(bool exists, double value, int decimals, char separator) {
-    const std::string shown = exists ? formatStatistic(value, decimals, separator) : "";
-    return shown.empty() ? Dash : platform::fromCp1252(shown);
-}
-
-QString verdictWord(Verdict verdict, const VerdictTexts& t) {
-    switch (verdict) {
-    case Verdict::Inside:
-        return text(t.inside);
-    case Verdict::Above:
-        return text(t.above);
-    case Verdict::Below:
-        return text(t.below);
-    case Verdict::None:
-        break;
-    }
-    return {};
+QString figure(std::optional<double> value, int decimals, char separator) {
+    return platform::fromCp1252(statisticFigure(value, decimals, separator));
 }
 
 // One column of a table: where it starts (mm from the left margin), how wide, its alignment.
@@ -181,7 +168,6 @@ QString limitValue(const std::optional<double>& value, char separator) {
 
 void drawReport(Pages& pages, const ReportContent& c) {
     const ReportTexts& t = reportTexts(c.language);
-    const VerdictTexts& v = verdictTexts(c.language);
     const Limits limits = effectiveLimits(c.settings.limits);
     const MeasurementListModel& list = *c.list;
     const QFont normal = font(9);
@@ -247,25 +233,26 @@ void drawReport(Pages& pages, const ReportContent& c) {
             }
             const RunningStatistics& values = sample.values;
             const bool any = values.count() > 0;
-            const auto deviation = values.standardDeviation();
+            const auto some = [any](double value) {
+                return any ? std::optional(value) : std::nullopt;
+            };
             const int first = sample.range.first + 1;
             const int last = sample.range.first + sample.range.rows;
             const bool outside =
                 sample.verdict == Verdict::Above || sample.verdict == Verdict::Below;
-            pages.cells(
-                columns,
-                {QString::number(sample.range.index + 1),
-                 first == last ? QString::number(first)
-                               : QStringLiteral("%1%2%3").arg(first).arg(Dash).arg(last),
-                 QString::number(values.count()),
-                 figure(any, values.mean(), c.decimals, c.separator),
-                 figure(deviation.has_value(), deviation.value_or(0), c.decimals, c.separator),
-                 figure(any, values.minimum(), c.decimals - 1, c.separator),
-                 figure(any, values.maximum(), c.decimals - 1, c.separator),
-                 verdictWord(sample.verdict, v)},
-                small,
-                {Qt::black, Qt::black, Qt::black, outside ? OutsideColour : Qt::black, Qt::black,
-                 Qt::black, Qt::black, outside ? OutsideColour : Qt::black});
+            pages.cells(columns,
+                        {QString::number(sample.range.index + 1),
+                         first == last ? QString::number(first)
+                                       : QStringLiteral("%1%2%3").arg(first).arg(Dash).arg(last),
+                         QString::number(values.count()),
+                         figure(some(values.mean()), c.decimals, c.separator),
+                         figure(values.standardDeviation(), c.decimals, c.separator),
+                         figure(some(values.minimum()), c.decimals - 1, c.separator),
+                         figure(some(values.maximum()), c.decimals - 1, c.separator),
+                         text(verdictWord(sample.verdict, c.language))},
+                        small,
+                        {Qt::black, Qt::black, Qt::black, outside ? OutsideColour : Qt::black,
+                         Qt::black, Qt::black, Qt::black, outside ? OutsideColour : Qt::black});
         }
     }
 
@@ -297,7 +284,7 @@ void drawReport(Pages& pages, const ReportContent& c) {
         for (int k = 0; k < ColumnCount; ++k) {
             cells << platform::fromCp1252(list.text(row, k));
         }
-        cells << verdictWord(verdict, v);
+        cells << text(verdictWord(verdict, c.language));
         pages.cells(columns, cells, small,
                     {Qt::black, Qt::black, Qt::black, Qt::black, mark, Qt::black, mark});
     }

@@ -12,34 +12,53 @@ constexpr const char* Gap = "    ";
 
 } // namespace
 
-std::string statisticsLineText(const MeasurementStatistics& statistics, int language,
-                               char decimalSeparator) {
+std::string statisticFigure(std::optional<double> value, int decimals, char decimalSeparator) {
+    const std::string text = value ? formatStatistic(*value, decimals, decimalSeparator) : "";
+    return text.empty() ? std::string(Dash) : text;
+}
+
+std::vector<std::string> statisticsLineItems(const MeasurementStatistics& statistics, int language,
+                                             char decimalSeparator) {
     const StatisticsTexts& t = statisticsTexts(language);
     const RunningStatistics& v = statistics.values();
     // Minimum, maximum and range are readings or differences of readings: their own decimals.
     // Mean and deviation get one more.
     const int own = statistics.decimals();
-    const auto figure = [&](bool exists, double value, int decimals) {
-        const std::string text = exists ? formatStatistic(value, decimals, decimalSeparator) : "";
-        return text.empty() ? std::string(Dash) : text;
-    };
     const bool any = v.count() > 0;
-    const auto deviation = v.standardDeviation();
+    const auto figure = [&](double value, int decimals) {
+        return statisticFigure(any ? std::optional(value) : std::nullopt, decimals,
+                               decimalSeparator);
+    };
 
-    std::string line = t.count + std::to_string(v.count());
-    line += Gap + (t.mean + figure(any, v.mean(), own + 1));
-    line += Gap + (t.deviation + figure(deviation.has_value(), deviation.value_or(0), own + 1));
-    line += Gap + (t.minimum + figure(any, v.minimum(), own));
-    line += Gap + (t.maximum + figure(any, v.maximum(), own));
-    line += Gap + (t.range + figure(any, v.maximum() - v.minimum(), own));
+    std::vector<std::string> items{
+        t.count + std::to_string(v.count()),
+        t.mean + figure(v.mean(), own + 1),
+        t.deviation + statisticFigure(v.standardDeviation(), own + 1, decimalSeparator),
+        t.minimum + figure(v.minimum(), own),
+        t.maximum + figure(v.maximum(), own),
+        t.range + figure(v.maximum() - v.minimum(), own),
+    };
     if (statistics.nonNumeric() == 1) {
-        line += Gap + std::string(t.nonNumericOne);
+        items.emplace_back(t.nonNumericOne);
     } else if (statistics.nonNumeric() > 1) {
         std::string many = t.nonNumericMany;
         many.replace(many.find("%1"), 2, std::to_string(statistics.nonNumeric()));
-        line += Gap + many;
+        items.push_back(std::move(many));
+    }
+    return items;
+}
+
+std::string joinedStatisticsItems(const std::vector<std::string>& items) {
+    std::string line;
+    for (const std::string& item : items) {
+        line += (line.empty() ? "" : Gap) + item;
     }
     return line;
+}
+
+std::string statisticsLineText(const MeasurementStatistics& statistics, int language,
+                               char decimalSeparator) {
+    return joinedStatisticsItems(statisticsLineItems(statistics, language, decimalSeparator));
 }
 
 } // namespace zt40

@@ -1,5 +1,6 @@
 #include "TrendWindow.h"
 
+#include "Controls.h"
 #include "Cp1252.h"
 #include "Judgement.h"
 #include "JudgementTexts.h"
@@ -22,7 +23,6 @@
 #include <QHBoxLayout>
 #include <QLineSeries>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPrintDialog>
@@ -560,9 +560,7 @@ void TrendWindow::printClick() {
 }
 
 void TrendWindow::showError(const QString& message) {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
-    box.setObjectName("TrendErrorBox");
-    box.exec();
+    tellWarning(this, windowTitle(), message, "TrendErrorBox");
 }
 
 } // namespace zt40

@@ -18,6 +18,7 @@
 #include "QPainterCanvas.h"
 #include "RegionalSettings.h"
 #include "Shell.h"
+#include "StatisticsLine.h"
 #include "TrendWindow.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -241,6 +242,18 @@ void TMainForm::createControls() {
     statisticsLine->setObjectName("statisticsLine");
     statisticsLine->setGeometry(StatisticsLineGeometry);
     statisticsLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The vertical scroll bar that a new row may bring in narrows the list, and the horizontal
+    // bar that then follows covers the bottom row: once they are in, the list scrolls to its
+    // newest row again, once for all the rows appended meanwhile.
+    scrollPending_ = new QTimer(this);
+    scrollPending_->setSingleShot(true);
+    scrollPending_->setInterval(0);
+    connect(scrollPending_, &QTimer::timeout, this, [this] {
+        if (model_->count() > 0) {
+            ListView1->scrollTo(model_->index(model_->count() - 1, 0),
+                                QAbstractItemView::EnsureVisible);
+        }
+    });
     // Rows restored or appended in a burst update the line once, at the next turn of the
     // event loop.
     statisticsPending_ = new QTimer(this);
@@ -565,13 +578,7 @@ void TMainForm::appendMeasurementRow(std::string_view date, std::string_view tim
     ListView1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect |
                                                            QItemSelectionModel::Rows);
     ListView1->scrollTo(last, QAbstractItemView::EnsureVisible);
-    // The vertical scroll bar that the new row may bring in narrows the list, and the
-    // horizontal bar that then follows covers the bottom row: scroll again once they are in.
-    QTimer::singleShot(0, ListView1, [this, row = QPersistentModelIndex(last)] {
-        if (row.isValid()) {
-            ListView1->scrollTo(row, QAbstractItemView::EnsureVisible);
-        }
-    });
+    scrollPending_->start();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -588,11 +595,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::showStatistics() {
     statisticsPending_->stop();
-    QString line;
-    for (const std::string& item :
-         judgementPanel_->statisticsItems(ActiveLanguage, platform::decimalSeparator())) {
-        line += (line.isEmpty() ? QString() : QStringLiteral("    ")) + platform::fromCp1252(item);
-    }
+    const QString line = platform::fromCp1252(joinedStatisticsItems(
+        judgementPanel_->statisticsItems(ActiveLanguage, platform::decimalSeparator())));
     // A line too long for its place ends in an ellipsis and shows whole as its tooltip.
     const QString shown =
         statisticsLine->fontMetrics().elidedText(line, Qt::ElideRight, statisticsLine->width());

@@ -166,6 +166,7 @@ private:
     JournalSession* journal_ = nullptr;
     MeasurementStatistics* statistics_ = nullptr;
     QTimer* statisticsPending_ = nullptr;
+    QTimer* scrollPending_ = nullptr;
     TrendWindow* trendWindow_ = nullptr;
     JudgementPanel* judgementPanel_ = nullptr;
 

@@ -6,17 +6,16 @@
 #include "Languages.h"
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
+#include "QtBenchmarkSupport.h"
 #include "ReportWriter.h"
 #include "StatisticsLine.h"
 #include "TrendWindow.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <memory>
 #include <string>
 
@@ -31,12 +30,6 @@ void fill(MeasurementListModel& model, long rows) {
     for (long i = 0; i < rows; ++i) {
         model.appendRow("09.12.2026", "17:21:47", "L D", valueText(i), "");
     }
-}
-
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // One appended row as the main window sees it: the statistics and the judgement follow it,
@@ -61,13 +54,13 @@ void BM_AppendedRowJudged(benchmark::State& state) {
             model.appendRow("09.12.2026", "17:21:47", "L D", valueText(++i), "");
             const int row = model.count() - 1;
             benchmark::DoNotOptimize(judgement.verdictOfRow(row));
-            std::string line = statisticsLineText(statistics, LanguageEnglish, ',');
-            for (const std::string& item :
+            std::vector<std::string> items = statisticsLineItems(statistics, LanguageEnglish, ',');
+            for (std::string& item :
                  judgementLineItems(judgement, statistics.values(), statistics.decimals() + 1,
                                     LanguageEnglish, ',')) {
-                line += "    " + item;
+                items.push_back(std::move(item));
             }
-            length = line.size();
+            length = joinedStatisticsItems(items).size();
         }
         state.SetIterationTime(threadSeconds() - start);
         const QSignalBlocker quiet(model);
@@ -100,7 +93,7 @@ void BM_Report(benchmark::State& state) {
     content.user = QStringLiteral("bench");
     content.settings.limits = {LimitKind::Bounds, 11.0, 15.5, std::nullopt, std::nullopt};
     content.settings.sampleSize = 5;
-    content.statisticsItems = {statisticsLineText(statistics, LanguageEnglish, ',')};
+    content.statisticsItems = statisticsLineItems(statistics, LanguageEnglish, ',');
     content.decimals = statistics.decimals() + 1;
     content.separator = ',';
     content.list = &model;
@@ -119,17 +112,8 @@ BENCHMARK(BM_Report)->Arg(10000)->Iterations(3)->UseRealTime()->Unit(benchmark::
 } // namespace zt40::bench
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    zt40::FillLanguageTables();
-    zt40::copyLanguageToUiText(zt40::LanguageEnglish);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zt40::bench::runWithApplication(argc, argv, [] {
+        zt40::FillLanguageTables();
+        zt40::copyLanguageToUiText(zt40::LanguageEnglish);
+    });
 }

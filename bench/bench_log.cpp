@@ -8,6 +8,7 @@
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
 #include "QPainterCanvas.h"
+#include "QtBenchmarkSupport.h"
 #ifdef ZT40_BENCH_TREND
 #include "Languages.h"
 #include "TrendWindow.h"
@@ -22,7 +23,6 @@
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
 #include <cstring>
-#include <ctime>
 #include <malloc.h>
 #include <memory>
 #include <string>
@@ -77,14 +77,6 @@ void setUpView(QTreeView& view) {
     view.setSelectionBehavior(QAbstractItemView::SelectRows);
     view.resize(700, 300);
     view.show();
-}
-
-// The timed sections count this thread's processor time, so that other work on a busy machine
-// does not enter the figures.
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // Appending at a fixed list size: each iteration appends a batch of rows (timed) and removes
@@ -388,19 +380,10 @@ BENCHMARK(BM_TrendNewReading)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisec
 } // namespace zt40::bench
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
+    return zt40::bench::runWithApplication(argc, argv, [] {
 #ifdef ZT40_BENCH_TREND
-    zt40::FillLanguageTables();
-    zt40::copyLanguageToUiText(zt40::LanguageEnglish);
+        zt40::FillLanguageTables();
+        zt40::copyLanguageToUiText(zt40::LanguageEnglish);
 #endif
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    });
 }

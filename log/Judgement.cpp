@@ -24,6 +24,10 @@ LimitProblem checkLimits(const LimitSettings& s) {
             if (*s.lower == *s.upper) {
                 return LimitProblem::Equal;
             }
+            // The trend's axis and Cp work with the span.
+            if (!std::isfinite(*s.upper - *s.lower)) {
+                return LimitProblem::TooLarge;
+            }
         }
         return LimitProblem::None;
     case LimitKind::Nominal:
@@ -32,6 +36,10 @@ LimitProblem checkLimits(const LimitSettings& s) {
         }
         if (*s.tolerance < 0) {
             return LimitProblem::ToleranceNotPositive;
+        }
+        if (!std::isfinite(*s.nominal + *s.tolerance) ||
+            !std::isfinite(*s.nominal - *s.tolerance) || !std::isfinite(2 * *s.tolerance)) {
+            return LimitProblem::TooLarge;
         }
         // No tolerance makes both limits the nominal value itself.
         if (*s.nominal - *s.tolerance == *s.nominal + *s.tolerance) {

@@ -46,6 +46,7 @@ enum class LimitProblem {
     Reversed,             // the lower limit lies above the upper one
     Equal,                // both limits are the same value
     ToleranceNotPositive, // a tolerance below zero
+    TooLarge,             // the span between the limits is beyond what a number holds
 };
 LimitProblem checkLimits(const LimitSettings& settings);
 

@@ -19,7 +19,9 @@
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
@@ -74,13 +76,6 @@ protected:
         QCoreApplication::processEvents();
         const QLabel* label = form().statisticsLine;
         return label->toolTip().isEmpty() ? label->text() : label->toolTip();
-    }
-    void chooseLanguage(int item) {
-        onModal([item](QWidget* dialog) {
-            dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
-            clickButton(dialog, "OK");
-        });
-        form().langButtonClick();
     }
     QString pdfText(const QString& pdf) {
         QProcess process;
@@ -193,10 +188,10 @@ TEST_F(Judging, TheLimitsWindowSetsTheLimitsKeepsThemAndTheListShowsTheVerdicts)
 TEST_F(Judging, TheButtonsSpeakTheActiveLanguage) {
     EXPECT_EQ(panel().limitsButton->toolTip(), "Limits");
     EXPECT_EQ(panel().reportButton->text(), "Report...");
-    chooseLanguage(2);
+    chooseLanguage(form(), 2);
     EXPECT_EQ(panel().limitsButton->toolTip(), "Limites");
     EXPECT_EQ(panel().reportButton->text(), "Rapport...");
-    chooseLanguage(1);
+    chooseLanguage(form(), 1);
     EXPECT_EQ(panel().limitsButton->toolTip(), "Grenzwerte");
     EXPECT_EQ(panel().reportButton->text(), "Bericht...");
 }
@@ -240,7 +235,7 @@ TEST_F(Judging, TheReportShowsTheFiguresAndVerdictsOfTheStatisticsLine) {
     };
     for (const auto& l : languages) {
         SCOPED_TRACE(l.title);
-        chooseLanguage(l.language);
+        chooseLanguage(form(), l.language);
         const QString pdf = dir.path(QString("report-%1.pdf").arg(l.language));
         if (l.language == 0) {
             // Once through the button and its save dialog, as the user does it.
@@ -285,6 +280,27 @@ TEST_F(Judging, TheReportShowsTheFiguresAndVerdictsOfTheStatisticsLine) {
         EXPECT_TRUE(
             report.contains(QRegularExpression("\\n *4 +09.12.2026 +17:00:01 +L +OL *\\n")));
     }
+}
+
+TEST_F(Judging, AReportThatCannotBeSavedIsToldAndTheReadingsStayUnexported) {
+    appendValues();
+    const QString pdf = dir.path("no such folder/report.pdf");
+    QString told;
+    onModal([&](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(pdf);
+        onModal([&](QWidget* box) {
+            EXPECT_EQ(box->objectName(), "ReportErrorBox");
+            told = static_cast<QMessageBox*>(box)->text();
+            clickButton(box, "OK");
+        });
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    panel().reportButton->click();
+    EXPECT_TRUE(told.startsWith(
+        QString("The report could not be saved as \"%1\": ").arg(QDir::toNativeSeparators(pdf))))
+        << told.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    EXPECT_TRUE(form().measurementList().hasUnexported());
 }
 
 TEST_F(Judging, TheTrendShowsTheLimitsTheReadingsOutsideAndTheSampleMeans) {

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace zt40;
 using namespace zt40::test;
 
@@ -85,6 +87,8 @@ std::pair<QString, bool> enter(LimitsWindow& window, const Entry& e) {
 TEST(LimitsWindow, TypedEntriesAreCheckedAndRefusedWithAMessage) {
     FillLanguageTables();
     const LimitSettings off{};
+    const std::string huge = "1" + std::string(308, '0'); // 1e308 without an exponent
+    const std::string minusHuge = "-" + huge;
     const Entry entries[] = {
         {"bounds",
          0,
@@ -141,6 +145,8 @@ TEST(LimitsWindow, TypedEntriesAreCheckedAndRefusedWithAMessage) {
          "The tolerance must be greater than zero.", off, 0},
         {"tolerance missing", 0, ',', LimitKind::Nominal, "", "", "80", "", "1",
          "Please enter both the nominal value and the tolerance.", off, 0},
+        {"too far apart", 0, '.', LimitKind::Bounds, minusHuge.c_str(), huge.c_str(), "", "", "1",
+         "The limits are too far apart. Please enter smaller numbers.", off, 0},
         {"German", 1, ',', LimitKind::Nominal, "", "", "80", "2.5", "1",
          "Toleranz (\u00B1): \u201E2.5\u201C\nDas ist keine Zahl. Bitte geben Sie eine Zahl wie "
          "12,5 ein.",
@@ -181,6 +187,13 @@ TEST(LimitsWindow, ShowsTheSettingsInTheUsersNotationAndTheChoiceOfSamples) {
         window.reject();
     });
     window.exec();
+
+    // Limits far from 1 (from a settings file edited by hand) come back whole on OK.
+    const JudgementSettings extreme{{LimitKind::Bounds, -1e-45, 1e40, none, none}, 4};
+    window.setSettings(extreme, ',');
+    onModal([&](QWidget*) { window.buttons->button(QDialogButtonBox::Ok)->click(); });
+    EXPECT_EQ(window.exec(), QDialog::Accepted);
+    EXPECT_EQ(window.settings(), extreme);
     ActiveLanguage = LanguageEnglish;
 }
 

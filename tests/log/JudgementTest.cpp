@@ -49,6 +49,11 @@ TEST(Judgement, LimitSettingsAreCheckedAndGiveTheirLimits) {
         {nominal(80.0, -1.0), LimitProblem::ToleranceNotPositive, {}},
         // A tolerance too small to move the limits off the nominal value at all.
         {nominal(1e20, 1.0), LimitProblem::Equal, {}},
+        // Limits whose span no number holds would leave Cp and the trend's axis infinite.
+        {bounds(-1e308, 1e308), LimitProblem::TooLarge, {}},
+        {nominal(1e308, 1e308), LimitProblem::TooLarge, {}},
+        {nominal(0.0, 1e308), LimitProblem::TooLarge, {}},
+        {bounds(-1e307, 1e307), LimitProblem::None, {-1e307, 1e307}},
     };
     for (const auto& c : cases) {
         const auto i = &c - cases;
