@@ -292,6 +292,24 @@ INSTANTIATE_TEST_SUITE_P(
         AppendCase{"TsvNewFileTwoRuns", "tsv", nullptr, 2, tsvNoHeader}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// A last line longer than any record is someone else's data: the file stays as it was.
+TEST(LogAppend, FileThatEndsInNoRecordIsLeftAlone) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("picture.png");
+    const QByteArray before = "header\n" + QByteArray(100000, 'x');
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(before);
+    file.close();
+    const LogRun run = runLog({"--simulator", "manual", "--duration", "1", "--output", path}, 10s);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains(
+        ("cannot append to " + path + ": it does not end in a line of records").toUtf8()))
+        << run.err.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+}
+
 // ---- Signals: every reading received is written, the run ends at once ----------------------
 
 struct SignalCase {
