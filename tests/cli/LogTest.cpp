@@ -461,6 +461,9 @@ INSTANTIATE_TEST_SUITE_P(
                      1,
                      "--duration: '10x' is not a positive time (a number of seconds, or with s, "
                      "m or h, e.g. 10m)"},
+        ArgumentCase{{"--duration", "277778h"},
+                     1,
+                     "--duration: '277778h' is too long (at most 1000000000 s)"},
         ArgumentCase{{"--measure-every=0s"},
                      1,
                      "--measure-every: '0s' is not a positive time (a number of seconds, or with "
