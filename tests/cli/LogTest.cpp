@@ -482,7 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--frobnicate"}, 1, "unknown option '--frobnicate'"},
         ArgumentCase{{"readings.tsv"}, 1, "unexpected argument 'readings.tsv'"},
         ArgumentCase{{"--help"}, 0, "Usage: zt40-log [OPTION]..."},
-        ArgumentCase{{"--version"}, 0, "zt40-log 1.0.0\n"}));
+        ArgumentCase{{"--version"}, 0, "zt40-log " ZT40_VERSION "\n"}));
 
 } // namespace
 } // namespace zt40::test
