@@ -296,15 +296,12 @@ private:
         return true;
     }
 
-    // Readings that arrived meanwhile are written; then the poll thread ends and closes the
-    // channel, unless a transfer holds it.
+    // The poll thread ends and closes the channel, unless a transfer holds it; the readings it
+    // handed over until then are written either way.
     int finish() {
         poll_.requestStop();
-        if (exitStatus_ == ExitNormal) {
-            handle(poll_.takeEvents());
-        }
         const bool stopped = poll_.waitStopped(StopLimit);
-        if (exitStatus_ == ExitNormal && stopped) {
+        if (exitStatus_ == ExitNormal) {
             handle(poll_.takeEvents());
         }
         if (exitStatus_ == ExitNormal) {

@@ -21,8 +21,8 @@ bool parseWhole(const std::string& text, long long& value) {
     return !text.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
-// "90", "90s", "1.5m", "2h".
-std::optional<std::chrono::milliseconds> parseDuration(std::string text) {
+// "90", "90s", "1.5m", "2h": the number of seconds.
+std::optional<double> parseSeconds(std::string text) {
     double unit = 1.0;
     if (!text.empty() && (text.back() == 's' || text.back() == 'm' || text.back() == 'h')) {
         unit = text.back() == 'h' ? 3600.0 : text.back() == 'm' ? 60.0 : 1.0;
@@ -35,11 +35,10 @@ std::optional<std::chrono::milliseconds> parseDuration(std::string text) {
     double number = 0;
     const char* end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, number);
-    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number) ||
-        number * unit > LongestSeconds) {
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number * unit)) {
         return std::nullopt;
     }
-    return std::chrono::milliseconds(std::llround(number * unit * 1000.0));
+    return number * unit;
 }
 
 template <class Value>
@@ -71,8 +70,14 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
     };
     const auto duration = [](std::optional<std::chrono::milliseconds>& target, bool zeroAllowed) {
         return [&target, zeroAllowed](const std::string& value) -> std::string {
-            target = parseDuration(value);
-            if (!target || (!zeroAllowed && target->count() == 0)) {
+            const std::optional<double> seconds = parseSeconds(value);
+            if (seconds && *seconds > LongestSeconds) {
+                return quoted(value) + " is too long (at most 1000000000 s)";
+            }
+            if (seconds) {
+                target = std::chrono::milliseconds(std::llround(*seconds * 1000.0));
+            }
+            if (!seconds || (!zeroAllowed && target->count() == 0)) {
                 return quoted(value) + " is not a " + (zeroAllowed ? "" : "positive ") +
                        "time (a number of seconds, or with s, m or h, e.g. 10m)";
             }

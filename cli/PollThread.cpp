@@ -19,15 +19,6 @@ constexpr char NotFound[] = "no instrument found";
 // does not hold the next for longer than this.
 constexpr std::chrono::seconds MeasureReadOutLimit{5};
 
-// "Z T 4 0 ..." as the window shows it: every second character is one of the serial's.
-std::string compactSerial(std::string_view shown) {
-    std::string serial;
-    for (std::size_t i = 0; i < shown.size(); i += 2) {
-        serial += shown[i];
-    }
-    return serial;
-}
-
 } // namespace
 
 PollThread::PollThread(Settings settings, std::function<void()> wake)
@@ -178,18 +169,22 @@ void PollThread::setTimer1Interval(int milliseconds) {
     }
 }
 
-void PollThread::setSerialText(std::string_view text) {
-    serial_ = compactSerial(text);
+PollEvent PollThread::identified(PollEvent::Kind kind) const {
+    PollEvent event{kind, {}, {}};
+    for (const std::uint8_t byte : poll_.decoderState().serialBytes) {
+        if (byte != 0) {
+            event.reading.serial += static_cast<char>(byte);
+        }
+    }
+    event.reading.firmware = firmware_;
+    return event;
 }
 
 void PollThread::setFirmwareText(std::string_view text) {
     firmware_ = std::string(trimBlanksAndControls(text));
     if (!found_) {
         found_ = true;
-        PollEvent event{PollEvent::Kind::Found, {}, {}};
-        event.reading.serial = serial_;
-        event.reading.firmware = firmware_;
-        push(std::move(event));
+        push(identified(PollEvent::Kind::Found));
     }
 }
 
@@ -208,15 +203,13 @@ std::string PollThread::currentTimeText() {
 void PollThread::appendMeasurementRow(std::string_view date, std::string_view time,
                                       std::string_view mode, std::string_view value) {
     measuredAt_.reset();
-    PollEvent event{PollEvent::Kind::Reading, {}, {}};
+    PollEvent event = identified(PollEvent::Kind::Reading);
     // As the measurement list keeps them.
     event.reading.date = date;
     event.reading.time = time;
     event.reading.mode = trimBlanksAndControls(mode);
     event.reading.value = trimBlanksAndControls(value);
     event.reading.when = now_;
-    event.reading.serial = serial_;
-    event.reading.firmware = firmware_;
     push(std::move(event));
 }
 
@@ -252,10 +245,7 @@ bool PollThread::Exchange(InstrumentFrame& frame) {
     const bool ok = link_.Exchange(frame);
     if (ok && reconnecting_) {
         reconnecting_ = false;
-        PollEvent event{PollEvent::Kind::Reconnected, {}, {}};
-        event.reading.serial = serial_;
-        event.reading.firmware = firmware_;
-        push(std::move(event));
+        push(identified(PollEvent::Kind::Reconnected));
     }
     return ok;
 }

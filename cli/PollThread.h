@@ -61,10 +61,12 @@ private:
     void diagnosed(const std::string& line);
     // Between the first and the second half of a reading.
     bool readingOut() const;
+    // An event with the serial number and firmware read so far.
+    PollEvent identified(PollEvent::Kind kind) const;
 
     // PollSurroundings
     void setFirmwareText(std::string_view text) override;
-    void setSerialText(std::string_view text) override;
+    void setSerialText(std::string_view) override {}
     void setValueText(std::string_view) override {}
     void setModeLetters(char, char, char) override {}
     void setStatusText(std::string_view) override {}
@@ -109,7 +111,6 @@ private:
     bool measureDue_ = false;
     std::optional<Clock::time_point> measuredAt_; // a measurement not read out yet
     bool connected_ = false;
-    std::string serial_;
     std::string firmware_;
     QDateTime now_;
 };

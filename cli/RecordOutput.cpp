@@ -8,13 +8,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 namespace zt40::cli {
 
 namespace {
 
-constexpr std::size_t ChunkBytes = 4096;
+// A record is a short line; the last line of a file is looked for this far back.
+constexpr off_t LongestLine = 64 * 1024;
 
 } // namespace
 
@@ -82,31 +84,24 @@ bool RecordOutput::inspectTail() {
     if (size < 0) {
         return fail(QStringLiteral("cannot examine %1").arg(name_), errno);
     }
-    // Read backwards until the line end before the last line, or the start of the file.
-    std::string tail; // the bytes from `start` to the end
-    off_t start = size;
-    std::size_t lineEnds = 0;
-    while (start > 0) {
-        const auto chunk = static_cast<off_t>(std::min<off_t>(start, ChunkBytes));
-        std::string bytes(static_cast<std::size_t>(chunk), '\0');
-        if (::pread(fd_, bytes.data(), bytes.size(), start - chunk) != chunk) {
-            return fail(QStringLiteral("cannot read %1").arg(name_), errno != 0 ? errno : EIO);
-        }
-        start -= chunk;
-        tail.insert(0, bytes);
-        // The last byte's own line end does not count: one more shows where the last line
-        // starts; behind an incomplete line, two more.
-        lineEnds = static_cast<std::size_t>(std::count(tail.begin(), tail.end() - 1, '\n'));
-        if (lineEnds >= 2 || (tail.back() == '\n' && lineEnds >= 1)) {
-            break;
-        }
+    // The end of the file, as far back as a record could reach.
+    const off_t start = std::max<off_t>(size - LongestLine, 0);
+    std::string tail(static_cast<std::size_t>(size - start), '\0');
+    if (::pread(fd_, tail.data(), tail.size(), start) != static_cast<ssize_t>(tail.size())) {
+        return fail(QStringLiteral("cannot read %1").arg(name_), errno != 0 ? errno : EIO);
     }
-
+    empty_ = false;
     if (tail.back() != '\n') {
+        const std::size_t lineEnd = tail.rfind('\n');
+        if (lineEnd == std::string::npos && start > 0) {
+            // Far longer than any record: someone else's data, which is not ours to cut off.
+            error_ = QStringLiteral("cannot append to %1: it does not end in a line of records")
+                         .arg(name_);
+            return false;
+        }
         // An interrupted write or someone else's partial line: cut it off, so the next record
         // starts on a line of its own and the fragment is never read as a record.
-        const std::size_t lineStart =
-            tail.rfind('\n') == std::string::npos ? 0 : tail.rfind('\n') + 1;
+        const std::size_t lineStart = lineEnd == std::string::npos ? 0 : lineEnd + 1;
         removedTail_ = tail.substr(lineStart);
         const off_t keep = start + static_cast<off_t>(lineStart);
         if (::ftruncate(fd_, keep) != 0) {
@@ -118,23 +113,21 @@ bool RecordOutput::inspectTail() {
         }
         tail.resize(lineStart);
         empty_ = keep == 0;
-    } else {
-        empty_ = false;
     }
-    if (empty_ || tail.empty()) {
+    if (tail.empty()) {
         return true;
     }
-    // The last whole line, without its line end.
+    // The last whole line, without its line end: a .dat file's starts with its row number.
     tail.pop_back();
-    const std::size_t lineStart = tail.rfind('\n') == std::string::npos ? 0 : tail.rfind('\n') + 1;
-    const std::string_view last(tail.data() + lineStart, tail.size() - lineStart);
-    unsigned long long number = 0;
-    std::size_t digits = 0;
-    while (digits < last.size() && last[digits] >= '0' && last[digits] <= '9' && digits < 19) {
-        number = number * 10 + static_cast<unsigned long long>(last[digits] - '0');
-        ++digits;
+    const std::size_t lineEnd = tail.rfind('\n');
+    if (lineEnd == std::string::npos && start > 0) {
+        return true; // its start is out of reach: no row number of ours
     }
-    if (digits > 0 && digits < last.size() && last[digits] == '\t') {
+    const char* end = tail.data() + tail.size();
+    unsigned long long number = 0;
+    const auto [next, error] = std::from_chars(
+        tail.data() + (lineEnd == std::string::npos ? 0 : lineEnd + 1), end, number);
+    if (error == std::errc() && next != end && *next == '\t') {
         lastRowNumber_ = number;
     }
     return true;

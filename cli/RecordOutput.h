@@ -23,7 +23,8 @@ public:
 
     // Standard output, or `path` opened for appending (created when missing). An existing file
     // that ends in an incomplete line loses that line: it is no record. False with
-    // errorString() when the file cannot be opened or mended.
+    // errorString() when the file cannot be opened or mended, or when its incomplete last line
+    // is longer than any record could be (then it is left as it is).
     bool open(const std::string& path);
 
     // The output holds nothing yet: a header line is due.

@@ -2,10 +2,12 @@
 
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <utility>
 
 namespace zt40::test {
 
@@ -72,58 +74,31 @@ LogRun LogProcess::finish(std::chrono::milliseconds limit) {
 }
 
 std::vector<std::vector<std::string>> readCsv(const std::string& text, std::string& error) {
+    // One field and what ends it: a quoted field may hold commas, line breaks and doubled
+    // quotes, an unquoted one none of them.
+    static const QRegularExpression field(R"re((?:"((?:[^"]|"")*)"|([^",\r\n]*))(,|\r\n))re");
+    const QString csv = QString::fromStdString(text);
     std::vector<std::vector<std::string>> records;
     std::vector<std::string> record;
-    std::string field;
-    std::size_t i = 0;
-    const auto endField = [&] {
-        record.push_back(field);
-        field.clear();
-    };
-    while (i < text.size()) {
-        if (text[i] == '"') {
-            if (!field.empty()) {
-                error = "quote inside an unquoted field";
-                return records;
-            }
-            for (++i;; ++i) {
-                if (i >= text.size()) {
-                    error = "unterminated quoted field";
-                    return records;
-                }
-                if (text[i] == '"') {
-                    if (i + 1 < text.size() && text[i + 1] == '"') {
-                        field += '"';
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field += text[i];
-            }
-            if (i < text.size() && text[i] != ',' && text[i] != '\r') {
-                error = "text after a quoted field";
-                return records;
-            }
-            continue;
-        }
-        if (text[i] == ',') {
-            endField();
-            ++i;
-        } else if (text.compare(i, 2, "\r\n") == 0) {
-            endField();
-            records.push_back(std::move(record));
-            record.clear();
-            i += 2;
-        } else if (text[i] == '\r' || text[i] == '\n') {
-            error = "a line break other than CR LF";
+    for (qsizetype at = 0; at < csv.size();) {
+        const QRegularExpressionMatch m =
+            field.match(csv, at, QRegularExpression::NormalMatch,
+                        QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch()) {
+            error = "no RFC 4180 field at character " + std::to_string(at);
             return records;
-        } else {
-            field += text[i++];
         }
+        const bool quoted = m.capturedStart(1) >= 0;
+        record.push_back((quoted
+                              ? m.captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\""))
+                              : m.captured(2))
+                             .toStdString());
+        if (m.captured(3) == QStringLiteral("\r\n")) {
+            records.push_back(std::exchange(record, {}));
+        }
+        at = m.capturedEnd();
     }
-    if (!field.empty() || !record.empty()) {
+    if (!record.empty()) {
         error = "the last record has no line break";
     }
     return records;

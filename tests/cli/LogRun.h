@@ -48,8 +48,8 @@ private:
 };
 
 // RFC 4180: records of fields, quoted fields with doubled quotes and line breaks, CR LF.
-// An error text when the input breaks the grammar (a quote inside an unquoted field, an
-// unterminated quote, a last record without its line break).
+// An error text where the input breaks the grammar (a quote inside an unquoted field, an
+// unterminated quote, a line break other than CR LF, a last record without its line break).
 std::vector<std::vector<std::string>> readCsv(const std::string& text, std::string& error);
 
 // One JSON object per line; lines that are not JSON objects fail the test.

@@ -292,6 +292,24 @@ INSTANTIATE_TEST_SUITE_P(
         AppendCase{"TsvNewFileTwoRuns", "tsv", nullptr, 2, tsvNoHeader}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// A last line longer than any record is someone else's data: the file stays as it was.
+TEST(LogAppend, FileThatEndsInNoRecordIsLeftAlone) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("picture.png");
+    const QByteArray before = "header\n" + QByteArray(100000, 'x');
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(before);
+    file.close();
+    const LogRun run = runLog({"--simulator", "manual", "--duration", "1", "--output", path}, 10s);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains(
+        ("cannot append to " + path + ": it does not end in a line of records").toUtf8()))
+        << run.err.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+}
+
 // ---- Signals: every reading received is written, the run ends at once ----------------------
 
 struct SignalCase {
@@ -443,6 +461,9 @@ INSTANTIATE_TEST_SUITE_P(
                      1,
                      "--duration: '10x' is not a positive time (a number of seconds, or with s, "
                      "m or h, e.g. 10m)"},
+        ArgumentCase{{"--duration", "277778h"},
+                     1,
+                     "--duration: '277778h' is too long (at most 1000000000 s)"},
         ArgumentCase{{"--measure-every=0s"},
                      1,
                      "--measure-every: '0s' is not a positive time (a number of seconds, or with "
@@ -461,7 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--frobnicate"}, 1, "unknown option '--frobnicate'"},
         ArgumentCase{{"readings.tsv"}, 1, "unexpected argument 'readings.tsv'"},
         ArgumentCase{{"--help"}, 0, "Usage: zt40-log [OPTION]..."},
-        ArgumentCase{{"--version"}, 0, "zt40-log 1.0.0\n"}));
+        ArgumentCase{{"--version"}, 0, "zt40-log " ZT40_VERSION "\n"}));
 
 } // namespace
 } // namespace zt40::test

@@ -487,6 +487,11 @@ WithoutFileOverride::~WithoutFileOverride() {
     setfsuid(static_cast<uid_t>(previous_));
 }
 
+EmulatedUsbBus& emulatedBus() {
+    static auto* bus = new EmulatedUsbBus;
+    return *bus;
+}
+
 int openFileDescriptors() {
     int n = 0;
     for ([[maybe_unused]] const auto& entry :

@@ -94,6 +94,10 @@ private:
     std::map<std::string, std::unique_ptr<Slot>> slots_; // by node
 };
 
+// The process's one bus, made at the first call and never destroyed: libusb watches it from
+// its first use on.
+EmulatedUsbBus& emulatedBus();
+
 // Takes away the file access rights of a superuser on this thread for its lifetime, so that
 // node permissions apply in tests run as root.
 class WithoutFileOverride {

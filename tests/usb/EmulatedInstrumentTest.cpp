@@ -20,16 +20,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One emulated bus for the process: libusb watches it from its first use on.
-EmulatedUsbBus& bus() {
-    static EmulatedUsbBus* b = new EmulatedUsbBus;
-    return *b;
-}
-
 class EmulatedInstrumentTest : public PolledLinkTest {
 protected:
     void SetUp() override {
-        bus();
+        emulatedBus();
         PolledLinkTest::SetUp();
         driver::setRealDevicesEnabled(true);
     }
@@ -37,7 +31,7 @@ protected:
         link.Close();
         setUsbDiagnosticSink({});
         for (EmulatedDevice* d : plugged) {
-            bus().unplug(*d);
+            emulatedBus().unplug(*d);
         }
         EXPECT_TRUE(listed(0));
         driver::setRealDevicesEnabled(false);
@@ -50,7 +44,7 @@ protected:
         return *made.emplace_back(std::make_unique<EmulatedDevice>(vendor, product));
     }
     EmulatedDevice& plug(EmulatedDevice& device, int address, bool accessible = true) {
-        bus().plugIn(device, 1, address, accessible);
+        emulatedBus().plugIn(device, 1, address, accessible);
         plugged.push_back(&device);
         return device;
     }
@@ -59,7 +53,7 @@ protected:
         return plug(make(vendor, product), address);
     }
     void unplug(EmulatedDevice& device) {
-        bus().unplug(device);
+        emulatedBus().unplug(device);
         std::erase(plugged, &device);
     }
     // libusb learns of arrivals and removals from hotplug events on its own thread, and the
