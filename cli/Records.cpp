@@ -107,12 +107,7 @@ std::string headerLine(RecordFormat format) {
     switch (format) {
     case RecordFormat::Dat: {
         ExportLineList line;
-        line.beginLine();
-        line.addField({});
-        for (const auto& title : DatTitles) {
-            line.addField(title);
-        }
-        line.endLine();
+        addHeaderLine(line, DatTitles);
         return line.text();
     }
     case RecordFormat::Csv:
@@ -132,14 +127,7 @@ std::string recordLine(RecordFormat format, const LoggedReading& r, unsigned lon
     case RecordFormat::Dat: {
         // The same line as the window's export of this row (comment empty).
         ExportLineList line;
-        line.beginLine();
-        line.addNumberField(number);
-        for (const std::string_view text :
-             {std::string_view(r.date), std::string_view(r.time), std::string_view(r.mode),
-              std::string_view(r.value), std::string_view()}) {
-            line.addField(text);
-        }
-        line.endLine();
+        addRowLine(line, number, {r.date, r.time, r.mode, r.value, {}});
         return line.text();
     }
     case RecordFormat::Csv:

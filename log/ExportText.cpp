@@ -51,6 +51,25 @@ void ExportLineList::endLine() {
     text_.append("\r\n");
 }
 
+void addHeaderLine(ExportLineList& lines, const ColumnTexts& titles) {
+    lines.beginLine();
+    lines.addField({});
+    for (const auto& title : titles) {
+        lines.addField(title);
+    }
+    lines.endLine();
+}
+
+void addRowLine(ExportLineList& lines, unsigned long long number,
+                const std::array<std::string_view, ColumnCount>& texts) {
+    lines.beginLine();
+    lines.addNumberField(number);
+    for (const std::string_view text : texts) {
+        lines.addField(text);
+    }
+    lines.endLine();
+}
+
 void buildExportLines(ExportLineList& lines, const MeasurementListModel& model,
                       const ColumnTexts& titles) {
     lines.clear();
@@ -61,19 +80,11 @@ void buildExportLines(ExportLineList& lines, const MeasurementListModel& model,
     }
     // Per row: up to ten digits of its number and five tabs besides its texts.
     lines.reserve(rows + 1, titleBytes + 5 + model.textBytes() + rows * 15);
-    lines.beginLine();
-    lines.addField({});
-    for (const auto& title : titles) {
-        lines.addField(title);
-    }
-    lines.endLine();
+    addHeaderLine(lines, titles);
     for (int i = 0; i < model.count(); ++i) {
-        lines.beginLine();
-        lines.addNumberField(static_cast<unsigned long long>(i) + 1);
-        for (int c = 0; c < ColumnCount; ++c) {
-            lines.addField(model.text(i, c));
-        }
-        lines.endLine();
+        addRowLine(lines, static_cast<unsigned long long>(i) + 1,
+                   {model.text(i, ColDate), model.text(i, ColTime), model.text(i, ColMode),
+                    model.text(i, ColValue), model.text(i, ColComment)});
     }
 }
 

@@ -3,9 +3,11 @@
 // after every line. Texts go out unchanged, except that a CR or LF inside one becomes a blank.
 #pragma once
 
+
 #include "MeasurementListModel.h"
 
 #include <QString>
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -38,6 +40,12 @@ private:
     std::size_t lines_ = 0;
     bool firstField_ = true;
 };
+
+// One line of the export appended to `lines`: the header (an empty field, then the five titles,
+// Windows-1252), or a row (its 1-based number, then its five texts in column order).
+void addHeaderLine(ExportLineList& lines, const ColumnTexts& titles);
+void addRowLine(ExportLineList& lines, unsigned long long number,
+                const std::array<std::string_view, ColumnCount>& texts);
 
 // Empties the list and fills it with the header line (the five titles given, Windows-1252)
 // and one line per row of the model, re-reading the row count before every row.
