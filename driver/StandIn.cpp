@@ -152,12 +152,12 @@ Counters counters() {
     return state().counters;
 }
 
+} // namespace zt40::driver
+
 DWORD GetLastError() {
-    return lastError;
+    return zt40::driver::lastError;
 }
 
 void SetLastError(DWORD error) {
-    lastError = error;
+    zt40::driver::lastError = error;
 }
-
-} // namespace zt40::driver

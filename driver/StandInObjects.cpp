@@ -1,7 +1,12 @@
 // Handles on devices, events and critical sections.
 #include "StandInInternals.h"
 
-namespace zt40::driver {
+using zt40::driver::DeviceEntry;
+using zt40::driver::EventObject;
+using zt40::driver::FileObject;
+using zt40::driver::ListObject;
+using zt40::driver::StandInAccess;
+using zt40::driver::state;
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*/, DWORD /*dwShareMode*/,
                    LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
@@ -9,28 +14,28 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*/, DWORD /*dwShare
     auto& s = state();
     std::lock_guard lock(s.mutex);
     if (lpFileName == nullptr) {
-        lastError = ERROR_INVALID_PARAMETER;
+        zt40::driver::lastError = ERROR_INVALID_PARAMETER;
         return INVALID_HANDLE_VALUE;
     }
     auto it = s.entries.find(lpFileName);
     if (it == s.entries.end() || !it->second->device->present()) {
-        lastError = ERROR_FILE_NOT_FOUND;
+        zt40::driver::lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
     if (dwCreationDisposition != OPEN_EXISTING ||
         (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) == 0) {
-        lastError = ERROR_INVALID_PARAMETER; // overlapped handles only
+        zt40::driver::lastError = ERROR_INVALID_PARAMETER; // overlapped handles only
         return INVALID_HANDLE_VALUE;
     }
     const std::shared_ptr<DeviceEntry> entry = it->second;
     if (const DWORD error = entry->device->open(); error != 0) {
-        lastError = error;
+        zt40::driver::lastError = error;
         return INVALID_HANDLE_VALUE;
     }
     ++entry->handles;
     ++s.counters.filesOpen;
-    record({DeviceCall::Kind::Open, entry->device->name()});
-    return newHandle(FileObject{entry});
+    zt40::driver::record({zt40::driver::DeviceCall::Kind::Open, entry->device->name()});
+    return zt40::driver::newHandle(FileObject{entry});
 }
 
 BOOL CloseHandle(HANDLE hObject) {
@@ -38,7 +43,7 @@ BOOL CloseHandle(HANDLE hObject) {
     std::lock_guard lock(s.mutex);
     auto it = s.objects.find(reinterpret_cast<std::uintptr_t>(hObject));
     if (it == s.objects.end() || std::holds_alternative<ListObject>(it->second)) {
-        return fail(ERROR_INVALID_HANDLE);
+        return zt40::driver::fail(ERROR_INVALID_HANDLE);
     }
     if (auto* file = std::get_if<FileObject>(&it->second)) {
         FileObject closing = *file;
@@ -57,18 +62,18 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
     auto& s = state();
     std::lock_guard lock(s.mutex);
     if (lpName != nullptr) {
-        lastError = ERROR_NOT_SUPPORTED; // unnamed events only
+        zt40::driver::lastError = ERROR_NOT_SUPPORTED; // unnamed events only
         return nullptr;
     }
     if (s.eventFault) {
         if (const DWORD error = s.eventFault(); error != 0) {
-            lastError = error;
+            zt40::driver::lastError = error;
             return nullptr;
         }
     }
     ++s.counters.eventsCreated;
     ++s.counters.eventsOpen;
-    return newHandle(EventObject{bInitialState != FALSE, bManualReset != FALSE});
+    return zt40::driver::newHandle(EventObject{bInitialState != FALSE, bManualReset != FALSE});
 }
 
 void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
@@ -87,5 +92,3 @@ void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     delete static_cast<std::recursive_mutex*>(lpCriticalSection->impl);
     lpCriticalSection->impl = nullptr;
 }
-
-} // namespace zt40::driver

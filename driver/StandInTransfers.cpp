@@ -227,24 +227,31 @@ void StandInAccess::closeFile(HANDLE handle, FileObject& file) {
     }
 }
 
+} // namespace zt40::driver
+
+using zt40::driver::EventObject;
+using zt40::driver::FileObject;
+using zt40::driver::StandInAccess;
+using zt40::driver::state;
+
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     std::unique_lock lock(state().mutex);
     if (state().waitFault) {
         if (const DWORD error = state().waitFault(); error != 0) {
-            lastError = error;
+            zt40::driver::lastError = error;
             return WAIT_FAILED;
         }
     }
-    if (find<EventObject>(hHandle) == nullptr) {
-        lastError = ERROR_INVALID_HANDLE;
+    if (zt40::driver::find<EventObject>(hHandle) == nullptr) {
+        zt40::driver::lastError = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
     }
     return StandInAccess::waitUntil(
         lock,
         [hHandle] {
-            auto* e = find<EventObject>(hHandle);
+            auto* e = zt40::driver::find<EventObject>(hHandle);
             if (e == nullptr) {
-                lastError = ERROR_INVALID_HANDLE;
+                zt40::driver::lastError = ERROR_INVALID_HANDLE;
                 return -1;
             }
             if (!e->signalled) {
@@ -275,26 +282,26 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                          LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
     std::unique_lock lock(state().mutex);
     if (lpOverlapped == nullptr) {
-        return fail(ERROR_INVALID_PARAMETER);
+        return zt40::driver::fail(ERROR_INVALID_PARAMETER);
     }
-    if (find<FileObject>(hFile) == nullptr) {
-        return fail(ERROR_INVALID_HANDLE);
+    if (zt40::driver::find<FileObject>(hFile) == nullptr) {
+        return zt40::driver::fail(ERROR_INVALID_HANDLE);
     }
-    if (lpOverlapped->Internal == StatusPending) {
+    if (lpOverlapped->Internal == zt40::driver::StatusPending) {
         if (!bWait) {
-            return fail(ERROR_IO_INCOMPLETE);
+            return zt40::driver::fail(ERROR_IO_INCOMPLETE);
         }
         const DWORD r = StandInAccess::waitUntil(
             lock,
             [lpOverlapped] {
-                return lpOverlapped->Internal != StatusPending ? 1 : 0;
+                return lpOverlapped->Internal != zt40::driver::StatusPending ? 1 : 0;
             },
             INFINITE);
         if (r != WAIT_OBJECT_0) {
             return FALSE;
         }
         // The wait was on the event: an auto-reset event is consumed by it.
-        if (auto* e = find<EventObject>(lpOverlapped->hEvent);
+        if (auto* e = zt40::driver::find<EventObject>(lpOverlapped->hEvent);
             e != nullptr && !e->manualReset) {
             e->signalled = false;
         }
@@ -303,7 +310,7 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
         *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);
     }
     if (lpOverlapped->Internal != 0) {
-        return fail(static_cast<DWORD>(lpOverlapped->Internal));
+        return zt40::driver::fail(static_cast<DWORD>(lpOverlapped->Internal));
     }
     return TRUE;
 }
@@ -311,5 +318,3 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
 BOOL CancelIo(HANDLE hFile) {
     return StandInAccess::cancelIo(hFile);
 }
-
-} // namespace zt40::driver

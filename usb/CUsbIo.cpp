@@ -8,24 +8,24 @@
 namespace zt40 {
 
 HDEVINFO GetDeviceList(const GUID* interfaceClass) {
-    HDEVINFO list = usbOs().SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
+    HDEVINFO list = SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     return list == INVALID_HANDLE_VALUE ? nullptr : list;
 }
 
 void ReleaseDeviceList(HDEVINFO deviceList) {
     if (deviceList != nullptr) {
-        usbOs().SetupDiDestroyDeviceInfoList(deviceList);
+        SetupDiDestroyDeviceInfoList(deviceList);
     }
 }
 
 CUsbIo::CUsbIo() {
-    usbOs().InitializeCriticalSection(&Lock_);
+    InitializeCriticalSection(&Lock_);
 }
 
 CUsbIo::~CUsbIo() {
     Close();
-    usbOs().DeleteCriticalSection(&Lock_);
+    DeleteCriticalSection(&Lock_);
 }
 
 DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass) {
@@ -44,15 +44,15 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
     SP_DEVICE_INTERFACE_DATA interfaceData;
     std::memset(&interfaceData, 0, sizeof interfaceData);
     interfaceData.cbSize = sizeof interfaceData;
-    if (!usbOs().SetupDiEnumDeviceInterfaces(deviceList, nullptr, interfaceClass,
+    if (!SetupDiEnumDeviceInterfaces(deviceList, nullptr, interfaceClass,
                                      static_cast<DWORD>(instance), &interfaceData)) {
-        const DWORD error = usbOs().GetLastError();
+        const DWORD error = GetLastError();
         return error == ERROR_NO_MORE_ITEMS ? UsbStatus::NoSuchInstance : error;
     }
 
     // The first call only tells the size of the detail data.
     DWORD required = 0;
-    usbOs().SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, nullptr, 0, &required, nullptr);
+    SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, nullptr, 0, &required, nullptr);
     // Never smaller than the fixed part, whose size field is written below.
     const DWORD blockSize = std::max<DWORD>(required, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A));
     Detail_ = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(std::malloc(blockSize));
@@ -62,12 +62,12 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
     DetailSize_ = blockSize;
     std::memset(Detail_, 0, blockSize);
     Detail_->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!usbOs().SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, Detail_, blockSize, nullptr,
+    if (!SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, Detail_, blockSize, nullptr,
                                           nullptr)) {
-        return usbOs().GetLastError();
+        return GetLastError();
     }
 
-    HANDLE handle = usbOs().CreateFileA(Detail_->DevicePath, GENERIC_READ | GENERIC_WRITE,
+    HANDLE handle = CreateFileA(Detail_->DevicePath, GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
@@ -75,7 +75,7 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
     }
     FileHandle_ = handle;
 
-    Overlapped_.hEvent = usbOs().CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    Overlapped_.hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (Overlapped_.hEvent == nullptr) {
         Close();
         return UsbStatus::OutOfResources;
@@ -96,11 +96,11 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
 
 void CUsbIo::Close() {
     if (FileHandle_ != nullptr) {
-        usbOs().CloseHandle(FileHandle_);
+        CloseHandle(FileHandle_);
         FileHandle_ = nullptr;
     }
     if (Overlapped_.hEvent != nullptr) {
-        usbOs().CloseHandle(Overlapped_.hEvent);
+        CloseHandle(Overlapped_.hEvent);
         Overlapped_.hEvent = nullptr;
     }
     if (Detail_ != nullptr) {
@@ -124,20 +124,20 @@ DWORD CUsbIo::ControlRequest(DWORD code, const void* input, DWORD inputSize, voi
     if (!IsOpen()) {
         return UsbStatus::NotOpen;
     }
-    usbOs().EnterCriticalSection(&Lock_);
+    EnterCriticalSection(&Lock_);
     DWORD returned = 0;
     DWORD status = UsbStatus::Success;
-    if (!usbOs().DeviceIoControl(FileHandle_, code, const_cast<void*>(input), inputSize, output, outputSize,
+    if (!DeviceIoControl(FileHandle_, code, const_cast<void*>(input), inputSize, output, outputSize,
                          &returned, &Overlapped_)) {
-        status = usbOs().GetLastError();
+        status = GetLastError();
         if (status == ERROR_IO_PENDING) {
             // Control requests have no time limit: await the driver's answer.
-            status = usbOs().GetOverlappedResult(FileHandle_, &Overlapped_, &returned, TRUE)
+            status = GetOverlappedResult(FileHandle_, &Overlapped_, &returned, TRUE)
                          ? UsbStatus::Success
-                         : usbOs().GetLastError();
+                         : GetLastError();
         }
     }
-    usbOs().LeaveCriticalSection(&Lock_);
+    LeaveCriticalSection(&Lock_);
     if (returnedCount != nullptr) {
         *returnedCount = returned;
     }

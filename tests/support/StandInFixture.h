@@ -11,7 +11,6 @@
 #include "PollRecorder.h"
 #include "ScriptedDevice.h"
 #include "StandInCallLog.h"
-#include "UsbOsCalls.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +28,6 @@ using driver::DeviceCall;
 class StandInTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The stand-in's devices, also where the system has calls of its own.
-        setUsbOsCalls(standInOsCalls());
         unsetenv("ZT40_SIMULATOR");
         driver::withdrawAll();
         driver::setRealDevicesEnabled(false);
