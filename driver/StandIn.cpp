@@ -152,12 +152,12 @@ Counters counters() {
     return state().counters;
 }
 
-} // namespace zt40::driver
-
 DWORD GetLastError() {
-    return zt40::driver::lastError;
+    return lastError;
 }
 
 void SetLastError(DWORD error) {
-    zt40::driver::lastError = error;
+    lastError = error;
 }
+
+} // namespace zt40::driver

@@ -1,12 +1,7 @@
 // Handles on devices, events and critical sections.
 #include "StandInInternals.h"
 
-using zt40::driver::DeviceEntry;
-using zt40::driver::EventObject;
-using zt40::driver::FileObject;
-using zt40::driver::ListObject;
-using zt40::driver::StandInAccess;
-using zt40::driver::state;
+namespace zt40::driver {
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*/, DWORD /*dwShareMode*/,
                    LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
@@ -14,28 +9,28 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*/, DWORD /*dwShare
     auto& s = state();
     std::lock_guard lock(s.mutex);
     if (lpFileName == nullptr) {
-        zt40::driver::lastError = ERROR_INVALID_PARAMETER;
+        lastError = ERROR_INVALID_PARAMETER;
         return INVALID_HANDLE_VALUE;
     }
     auto it = s.entries.find(lpFileName);
     if (it == s.entries.end() || !it->second->device->present()) {
-        zt40::driver::lastError = ERROR_FILE_NOT_FOUND;
+        lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
     if (dwCreationDisposition != OPEN_EXISTING ||
         (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) == 0) {
-        zt40::driver::lastError = ERROR_INVALID_PARAMETER; // overlapped handles only
+        lastError = ERROR_INVALID_PARAMETER; // overlapped handles only
         return INVALID_HANDLE_VALUE;
     }
     const std::shared_ptr<DeviceEntry> entry = it->second;
     if (const DWORD error = entry->device->open(); error != 0) {
-        zt40::driver::lastError = error;
+        lastError = error;
         return INVALID_HANDLE_VALUE;
     }
     ++entry->handles;
     ++s.counters.filesOpen;
-    zt40::driver::record({zt40::driver::DeviceCall::Kind::Open, entry->device->name()});
-    return zt40::driver::newHandle(FileObject{entry});
+    record({DeviceCall::Kind::Open, entry->device->name()});
+    return newHandle(FileObject{entry});
 }
 
 BOOL CloseHandle(HANDLE hObject) {
@@ -43,7 +38,7 @@ BOOL CloseHandle(HANDLE hObject) {
     std::lock_guard lock(s.mutex);
     auto it = s.objects.find(reinterpret_cast<std::uintptr_t>(hObject));
     if (it == s.objects.end() || std::holds_alternative<ListObject>(it->second)) {
-        return zt40::driver::fail(ERROR_INVALID_HANDLE);
+        return fail(ERROR_INVALID_HANDLE);
     }
     if (auto* file = std::get_if<FileObject>(&it->second)) {
         FileObject closing = *file;
@@ -62,18 +57,18 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
     auto& s = state();
     std::lock_guard lock(s.mutex);
     if (lpName != nullptr) {
-        zt40::driver::lastError = ERROR_NOT_SUPPORTED; // unnamed events only
+        lastError = ERROR_NOT_SUPPORTED; // unnamed events only
         return nullptr;
     }
     if (s.eventFault) {
         if (const DWORD error = s.eventFault(); error != 0) {
-            zt40::driver::lastError = error;
+            lastError = error;
             return nullptr;
         }
     }
     ++s.counters.eventsCreated;
     ++s.counters.eventsOpen;
-    return zt40::driver::newHandle(EventObject{bInitialState != FALSE, bManualReset != FALSE});
+    return newHandle(EventObject{bInitialState != FALSE, bManualReset != FALSE});
 }
 
 void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
@@ -92,3 +87,5 @@ void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     delete static_cast<std::recursive_mutex*>(lpCriticalSection->impl);
     lpCriticalSection->impl = nullptr;
 }
+
+} // namespace zt40::driver

@@ -122,10 +122,6 @@ bool StandInAccess::endpointTaken(const DeviceEntry& entry, std::uint8_t endpoin
     return false;
 }
 
-} // namespace zt40::driver
-
-using zt40::driver::StandInAccess;
-
 BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
                      LPVOID lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
                      LPOVERLAPPED lpOverlapped) {
@@ -133,3 +129,5 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
         hDevice, dwIoControlCode, static_cast<const std::uint8_t*>(lpInBuffer), nInBufferSize,
         static_cast<std::uint8_t*>(lpOutBuffer), nOutBufferSize, lpBytesReturned, lpOverlapped);
 }
+
+} // namespace zt40::driver

@@ -9,25 +9,22 @@
 #include <cstddef>
 #include <cstdlib>
 
-namespace zt40::driver {} // namespace zt40::driver
-
-using zt40::driver::ListObject;
-using zt40::driver::state;
+namespace zt40::driver {
 
 namespace {
 
 // The environment's simulated instrument, while ZT40_SIMULATOR is set ("0" or empty: not set).
-std::shared_ptr<zt40::driver::Device> environmentDevice() {
+std::shared_ptr<Device> environmentDevice() {
     auto& s = state();
     const char* value = std::getenv("ZT40_SIMULATOR");
     if (value == nullptr || *value == '\0' || std::strcmp(value, "0") == 0) {
         return nullptr;
     }
     if (!s.environmentDevice) {
-        s.environmentInstrument = std::make_shared<zt40::simulator::SimulatedInstrument>(
-            zt40::simulator::SimulatedInstrument::scenario(value));
+        s.environmentInstrument = std::make_shared<simulator::SimulatedInstrument>(
+            simulator::SimulatedInstrument::scenario(value));
         s.environmentDevice =
-            std::make_shared<zt40::driver::SimulatedDevice>(s.environmentInstrument);
+            std::make_shared<SimulatedDevice>(s.environmentInstrument);
     }
     return s.environmentDevice;
 }
@@ -39,24 +36,24 @@ HDEVINFO SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR /*Enumerator*/, HWND 
     auto& s = state();
     std::lock_guard lock(s.mutex);
     if (ClassGuid == nullptr || (Flags & DIGCF_DEVICEINTERFACE) == 0) {
-        zt40::driver::lastError = ERROR_INVALID_PARAMETER;
+        lastError = ERROR_INVALID_PARAMETER;
         return INVALID_HANDLE_VALUE;
     }
     ListObject list;
     list.interfaceClass = *ClassGuid;
-    if (zt40::driver::sameGuid(*ClassGuid, zt40::driver::DriverInterfaceClass)) {
-        std::vector<std::shared_ptr<zt40::driver::Device>> devices;
+    if (sameGuid(*ClassGuid, DriverInterfaceClass)) {
+        std::vector<std::shared_ptr<Device>> devices;
         if (auto d = environmentDevice()) {
             devices.push_back(d);
         }
         devices.insert(devices.end(), s.published.begin(), s.published.end());
         if (s.realDevices) {
-            const auto real = zt40::driver::libusbDevices(s.servedIds);
+            const auto real = libusbDevices(s.servedIds);
             devices.insert(devices.end(), real.begin(), real.end());
         }
         for (const auto& d : devices) {
             if (d->present()) {
-                list.entries.push_back(zt40::driver::entryFor(d));
+                list.entries.push_back(entryFor(d));
             }
         }
         // Devices that are gone and no longer open are forgotten; lists still holding them keep
@@ -68,27 +65,27 @@ HDEVINFO SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR /*Enumerator*/, HWND 
         });
     }
     ++s.counters.listsOpen;
-    return zt40::driver::newHandle(std::move(list));
+    return newHandle(std::move(list));
 }
 
 BOOL SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA /*DeviceInfoData*/,
                                  const GUID* InterfaceClassGuid, DWORD MemberIndex,
                                  PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData) {
     std::lock_guard lock(state().mutex);
-    const auto* list = zt40::driver::find<ListObject>(DeviceInfoSet);
+    const auto* list = find<ListObject>(DeviceInfoSet);
     if (list == nullptr) {
-        return zt40::driver::fail(ERROR_INVALID_HANDLE);
+        return fail(ERROR_INVALID_HANDLE);
     }
     if (InterfaceClassGuid == nullptr) {
-        return zt40::driver::fail(ERROR_INVALID_PARAMETER);
+        return fail(ERROR_INVALID_PARAMETER);
     }
     if (DeviceInterfaceData == nullptr ||
         DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
-        return zt40::driver::fail(ERROR_INVALID_USER_BUFFER);
+        return fail(ERROR_INVALID_USER_BUFFER);
     }
-    if (!zt40::driver::sameGuid(*InterfaceClassGuid, list->interfaceClass) ||
+    if (!sameGuid(*InterfaceClassGuid, list->interfaceClass) ||
         MemberIndex >= list->entries.size()) {
-        return zt40::driver::fail(ERROR_NO_MORE_ITEMS);
+        return fail(ERROR_NO_MORE_ITEMS);
     }
     DeviceInterfaceData->InterfaceClassGuid = *InterfaceClassGuid;
     DeviceInterfaceData->Flags = 1; // active
@@ -102,15 +99,15 @@ BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO DeviceInfoSet,
                                       DWORD DeviceInterfaceDetailDataSize, PDWORD RequiredSize,
                                       PSP_DEVINFO_DATA /*DeviceInfoData*/) {
     std::lock_guard lock(state().mutex);
-    const auto* list = zt40::driver::find<ListObject>(DeviceInfoSet);
+    const auto* list = find<ListObject>(DeviceInfoSet);
     if (list == nullptr) {
-        return zt40::driver::fail(ERROR_INVALID_HANDLE);
+        return fail(ERROR_INVALID_HANDLE);
     }
     if (DeviceInterfaceData == nullptr ||
         DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) ||
         DeviceInterfaceData->Reserved == 0 ||
         DeviceInterfaceData->Reserved > list->entries.size()) {
-        return zt40::driver::fail(ERROR_INVALID_PARAMETER);
+        return fail(ERROR_INVALID_PARAMETER);
     }
     const std::string& path = list->entries[DeviceInterfaceData->Reserved - 1]->path;
     const auto needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) +
@@ -119,15 +116,15 @@ BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO DeviceInfoSet,
         *RequiredSize = needed;
     }
     if (DeviceInterfaceDetailData == nullptr) {
-        return zt40::driver::fail(DeviceInterfaceDetailDataSize == 0 ? ERROR_INSUFFICIENT_BUFFER
+        return fail(DeviceInterfaceDetailDataSize == 0 ? ERROR_INSUFFICIENT_BUFFER
                                                                      : ERROR_INVALID_USER_BUFFER);
     }
     if (DeviceInterfaceDetailDataSize < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) ||
         DeviceInterfaceDetailData->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
-        return zt40::driver::fail(ERROR_INVALID_USER_BUFFER);
+        return fail(ERROR_INVALID_USER_BUFFER);
     }
     if (DeviceInterfaceDetailDataSize < needed) {
-        return zt40::driver::fail(ERROR_INSUFFICIENT_BUFFER);
+        return fail(ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(DeviceInterfaceDetailData->DevicePath, path.c_str(), path.size() + 1);
     return TRUE;
@@ -136,10 +133,12 @@ BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO DeviceInfoSet,
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    if (zt40::driver::find<ListObject>(DeviceInfoSet) == nullptr) {
-        return zt40::driver::fail(ERROR_INVALID_HANDLE);
+    if (find<ListObject>(DeviceInfoSet) == nullptr) {
+        return fail(ERROR_INVALID_HANDLE);
     }
     s.objects.erase(reinterpret_cast<std::uintptr_t>(DeviceInfoSet));
     --s.counters.listsOpen;
     return TRUE;
 }
+
+} // namespace zt40::driver

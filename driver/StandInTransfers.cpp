@@ -227,31 +227,24 @@ void StandInAccess::closeFile(HANDLE handle, FileObject& file) {
     }
 }
 
-} // namespace zt40::driver
-
-using zt40::driver::EventObject;
-using zt40::driver::FileObject;
-using zt40::driver::StandInAccess;
-using zt40::driver::state;
-
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     std::unique_lock lock(state().mutex);
     if (state().waitFault) {
         if (const DWORD error = state().waitFault(); error != 0) {
-            zt40::driver::lastError = error;
+            lastError = error;
             return WAIT_FAILED;
         }
     }
-    if (zt40::driver::find<EventObject>(hHandle) == nullptr) {
-        zt40::driver::lastError = ERROR_INVALID_HANDLE;
+    if (find<EventObject>(hHandle) == nullptr) {
+        lastError = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
     }
     return StandInAccess::waitUntil(
         lock,
         [hHandle] {
-            auto* e = zt40::driver::find<EventObject>(hHandle);
+            auto* e = find<EventObject>(hHandle);
             if (e == nullptr) {
-                zt40::driver::lastError = ERROR_INVALID_HANDLE;
+                lastError = ERROR_INVALID_HANDLE;
                 return -1;
             }
             if (!e->signalled) {
@@ -282,26 +275,26 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                          LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
     std::unique_lock lock(state().mutex);
     if (lpOverlapped == nullptr) {
-        return zt40::driver::fail(ERROR_INVALID_PARAMETER);
+        return fail(ERROR_INVALID_PARAMETER);
     }
-    if (zt40::driver::find<FileObject>(hFile) == nullptr) {
-        return zt40::driver::fail(ERROR_INVALID_HANDLE);
+    if (find<FileObject>(hFile) == nullptr) {
+        return fail(ERROR_INVALID_HANDLE);
     }
-    if (lpOverlapped->Internal == zt40::driver::StatusPending) {
+    if (lpOverlapped->Internal == StatusPending) {
         if (!bWait) {
-            return zt40::driver::fail(ERROR_IO_INCOMPLETE);
+            return fail(ERROR_IO_INCOMPLETE);
         }
         const DWORD r = StandInAccess::waitUntil(
             lock,
             [lpOverlapped] {
-                return lpOverlapped->Internal != zt40::driver::StatusPending ? 1 : 0;
+                return lpOverlapped->Internal != StatusPending ? 1 : 0;
             },
             INFINITE);
         if (r != WAIT_OBJECT_0) {
             return FALSE;
         }
         // The wait was on the event: an auto-reset event is consumed by it.
-        if (auto* e = zt40::driver::find<EventObject>(lpOverlapped->hEvent);
+        if (auto* e = find<EventObject>(lpOverlapped->hEvent);
             e != nullptr && !e->manualReset) {
             e->signalled = false;
         }
@@ -310,7 +303,7 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
         *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);
     }
     if (lpOverlapped->Internal != 0) {
-        return zt40::driver::fail(static_cast<DWORD>(lpOverlapped->Internal));
+        return fail(static_cast<DWORD>(lpOverlapped->Internal));
     }
     return TRUE;
 }
@@ -318,3 +311,5 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
 BOOL CancelIo(HANDLE hFile) {
     return StandInAccess::cancelIo(hFile);
 }
+
+} // namespace zt40::driver

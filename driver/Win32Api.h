@@ -1,11 +1,28 @@
-// The Win32 and SetupAPI names that the USB classes use, for systems without Windows.
+// The Win32 and SetupAPI names that the USB classes use, and the driver stand-in's own
+// implementation of them.
 //
-// Same names, types, constants and error codes as <windows.h> and <setupapi.h> on 64-bit
-// Windows; the functions are implemented by the driver stand-in in this folder. Only the
-// subset the USB layer calls is declared.
+// On Windows the types, constants and error codes come from <windows.h> and <setupapi.h>.
+// Elsewhere this header declares the same names with the same values as on 64-bit Windows
+// (only the subset the USB layer calls), and makes the stand-in's functions the global ones,
+// as Windows' own are there. On Windows the stand-in's functions stay in zt40::driver, beside
+// Windows' own, for the simulated instrument.
 #pragma once
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h first: setupapi.h relies on its types.
+#include <setupapi.h>
+#else
+
 #include <cstdint>
+
+#define WINAPI
 
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -122,6 +139,10 @@ inline constexpr DWORD ERROR_POSSIBLE_DEADLOCK = 1131;
 inline constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
 inline constexpr DWORD ERROR_INVALID_USER_BUFFER = 1784;
 
+#endif // _WIN32
+
+namespace zt40::driver {
+
 DWORD GetLastError();
 void SetLastError(DWORD error);
 
@@ -160,3 +181,27 @@ void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+
+} // namespace zt40::driver
+
+#ifndef _WIN32
+using zt40::driver::CancelIo;
+using zt40::driver::CloseHandle;
+using zt40::driver::CreateEventA;
+using zt40::driver::CreateFileA;
+using zt40::driver::DeleteCriticalSection;
+using zt40::driver::DeviceIoControl;
+using zt40::driver::EnterCriticalSection;
+using zt40::driver::GetLastError;
+using zt40::driver::GetOverlappedResult;
+using zt40::driver::InitializeCriticalSection;
+using zt40::driver::LeaveCriticalSection;
+using zt40::driver::ReadFile;
+using zt40::driver::SetLastError;
+using zt40::driver::SetupDiDestroyDeviceInfoList;
+using zt40::driver::SetupDiEnumDeviceInterfaces;
+using zt40::driver::SetupDiGetClassDevsA;
+using zt40::driver::SetupDiGetDeviceInterfaceDetailA;
+using zt40::driver::WaitForSingleObject;
+using zt40::driver::WriteFile;
+#endif

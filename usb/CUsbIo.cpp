@@ -8,24 +8,24 @@
 namespace zt40 {
 
 HDEVINFO GetDeviceList(const GUID* interfaceClass) {
-    HDEVINFO list = SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
+    HDEVINFO list = usbOs().SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr,
                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     return list == INVALID_HANDLE_VALUE ? nullptr : list;
 }
 
 void ReleaseDeviceList(HDEVINFO deviceList) {
     if (deviceList != nullptr) {
-        SetupDiDestroyDeviceInfoList(deviceList);
+        usbOs().SetupDiDestroyDeviceInfoList(deviceList);
     }
 }
 
 CUsbIo::CUsbIo() {
-    InitializeCriticalSection(&Lock_);
+    usbOs().InitializeCriticalSection(&Lock_);
 }
 
 CUsbIo::~CUsbIo() {
     Close();
-    DeleteCriticalSection(&Lock_);
+    usbOs().DeleteCriticalSection(&Lock_);
 }
 
 DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass) {
@@ -44,15 +44,15 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
     SP_DEVICE_INTERFACE_DATA interfaceData;
     std::memset(&interfaceData, 0, sizeof interfaceData);
     interfaceData.cbSize = sizeof interfaceData;
-    if (!SetupDiEnumDeviceInterfaces(deviceList, nullptr, interfaceClass,
+    if (!usbOs().SetupDiEnumDeviceInterfaces(deviceList, nullptr, interfaceClass,
                                      static_cast<DWORD>(instance), &interfaceData)) {
-        const DWORD error = GetLastError();
+        const DWORD error = usbOs().GetLastError();
         return error == ERROR_NO_MORE_ITEMS ? UsbStatus::NoSuchInstance : error;
     }
 
     // The first call only tells the size of the detail data.
     DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, nullptr, 0, &required, nullptr);
+    usbOs().SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, nullptr, 0, &required, nullptr);
     // Never smaller than the fixed part, whose size field is written below.
     const DWORD blockSize = std::max<DWORD>(required, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A));
     Detail_ = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(std::malloc(blockSize));
@@ -62,12 +62,12 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
     DetailSize_ = blockSize;
     std::memset(Detail_, 0, blockSize);
     Detail_->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, Detail_, blockSize, nullptr,
+    if (!usbOs().SetupDiGetDeviceInterfaceDetailA(deviceList, &interfaceData, Detail_, blockSize, nullptr,
                                           nullptr)) {
-        return GetLastError();
+        return usbOs().GetLastError();
     }
 
-    HANDLE handle = CreateFileA(Detail_->DevicePath, GENERIC_READ | GENERIC_WRITE,
+    HANDLE handle = usbOs().CreateFileA(Detail_->DevicePath, GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
@@ -75,7 +75,7 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
     }
     FileHandle_ = handle;
 
-    Overlapped_.hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    Overlapped_.hEvent = usbOs().CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (Overlapped_.hEvent == nullptr) {
         Close();
         return UsbStatus::OutOfResources;
@@ -96,11 +96,11 @@ DWORD CUsbIo::Open(int instance, HDEVINFO deviceList, const GUID* interfaceClass
 
 void CUsbIo::Close() {
     if (FileHandle_ != nullptr) {
-        CloseHandle(FileHandle_);
+        usbOs().CloseHandle(FileHandle_);
         FileHandle_ = nullptr;
     }
     if (Overlapped_.hEvent != nullptr) {
-        CloseHandle(Overlapped_.hEvent);
+        usbOs().CloseHandle(Overlapped_.hEvent);
         Overlapped_.hEvent = nullptr;
     }
     if (Detail_ != nullptr) {
@@ -124,20 +124,20 @@ DWORD CUsbIo::ControlRequest(DWORD code, const void* input, DWORD inputSize, voi
     if (!IsOpen()) {
         return UsbStatus::NotOpen;
     }
-    EnterCriticalSection(&Lock_);
+    usbOs().EnterCriticalSection(&Lock_);
     DWORD returned = 0;
     DWORD status = UsbStatus::Success;
-    if (!DeviceIoControl(FileHandle_, code, const_cast<void*>(input), inputSize, output, outputSize,
+    if (!usbOs().DeviceIoControl(FileHandle_, code, const_cast<void*>(input), inputSize, output, outputSize,
                          &returned, &Overlapped_)) {
-        status = GetLastError();
+        status = usbOs().GetLastError();
         if (status == ERROR_IO_PENDING) {
             // Control requests have no time limit: await the driver's answer.
-            status = GetOverlappedResult(FileHandle_, &Overlapped_, &returned, TRUE)
+            status = usbOs().GetOverlappedResult(FileHandle_, &Overlapped_, &returned, TRUE)
                          ? UsbStatus::Success
-                         : GetLastError();
+                         : usbOs().GetLastError();
         }
     }
-    LeaveCriticalSection(&Lock_);
+    usbOs().LeaveCriticalSection(&Lock_);
     if (returnedCount != nullptr) {
         *returnedCount = returned;
     }

@@ -3,12 +3,12 @@
 namespace zt40 {
 
 CUsbIoBuf::CUsbIoBuf(void* data, DWORD size) : Buffer(data), Size(size) {
-    Overlapped.hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    Overlapped.hEvent = usbOs().CreateEventA(nullptr, FALSE, FALSE, nullptr);
 }
 
 CUsbIoBuf::~CUsbIoBuf() {
     if (Overlapped.hEvent != nullptr) {
-        CloseHandle(Overlapped.hEvent);
+        usbOs().CloseHandle(Overlapped.hEvent);
     }
 }
 

@@ -13,22 +13,22 @@ DWORD CUsbIoPipe::BindEndpoint(int instance, std::uint8_t endpointAddress, HDEVI
 }
 
 bool CUsbIoPipe::SubmitRead(CUsbIoBuf& record) {
-    if (ReadFile(FileHandle_, record.Buffer, record.NumberOfBytesToTransfer,
+    if (usbOs().ReadFile(FileHandle_, record.Buffer, record.NumberOfBytesToTransfer,
                  &record.BytesTransferred, &record.Overlapped)) {
         record.Status = 0;
         return true;
     }
-    record.Status = GetLastError();
+    record.Status = usbOs().GetLastError();
     return record.Status == ERROR_IO_PENDING;
 }
 
 bool CUsbIoPipe::SubmitWrite(CUsbIoBuf& record) {
-    if (WriteFile(FileHandle_, record.Buffer, record.NumberOfBytesToTransfer,
+    if (usbOs().WriteFile(FileHandle_, record.Buffer, record.NumberOfBytesToTransfer,
                   &record.BytesTransferred, &record.Overlapped)) {
         record.Status = 0;
         return true;
     }
-    record.Status = GetLastError();
+    record.Status = usbOs().GetLastError();
     return record.Status == ERROR_IO_PENDING;
 }
 
@@ -39,13 +39,13 @@ DWORD CUsbIoPipe::WaitTransfer(CUsbIoBuf& record, DWORD timeoutMs) {
     if (record.Status != ERROR_IO_PENDING) {
         return record.Status;
     }
-    if (WaitForSingleObject(record.Overlapped.hEvent, timeoutMs) == WAIT_TIMEOUT) {
+    if (usbOs().WaitForSingleObject(record.Overlapped.hEvent, timeoutMs) == WAIT_TIMEOUT) {
         return UsbStatus::Timeout;
     }
     record.Status =
-        GetOverlappedResult(FileHandle_, &record.Overlapped, &record.BytesTransferred, FALSE)
+        usbOs().GetOverlappedResult(FileHandle_, &record.Overlapped, &record.BytesTransferred, FALSE)
             ? 0
-            : GetLastError();
+            : usbOs().GetLastError();
     return record.Status;
 }
 
@@ -66,7 +66,7 @@ DWORD CUsbIoPipe::TimedTransfer(void* buffer, DWORD& count, DWORD timeoutMs, boo
         // The wait itself failed while the transfer is still outstanding: cancel it and
         // await its end all the same.
         CancelTransfers();
-        GetOverlappedResult(FileHandle_, &record.Overlapped, &record.BytesTransferred, TRUE);
+        usbOs().GetOverlappedResult(FileHandle_, &record.Overlapped, &record.BytesTransferred, TRUE);
     }
     count = record.BytesTransferred;
     return result;
@@ -82,7 +82,7 @@ DWORD CUsbIoPipe::TimedWrite(const void* buffer, DWORD& count, DWORD timeoutMs) 
 }
 
 bool CUsbIoPipe::CancelTransfers() {
-    return CancelIo(FileHandle_) != FALSE;
+    return usbOs().CancelIo(FileHandle_) != FALSE;
 }
 
 } // namespace zt40

@@ -11,6 +11,7 @@
 #include "PollRecorder.h"
 #include "ScriptedDevice.h"
 #include "StandInCallLog.h"
+#include "UsbOsCalls.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,8 @@ using driver::DeviceCall;
 class StandInTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The stand-in's devices, also where the system has calls of its own.
+        setUsbOsCalls(standInOsCalls());
         unsetenv("ZT40_SIMULATOR");
         driver::withdrawAll();
         driver::setRealDevicesEnabled(false);
