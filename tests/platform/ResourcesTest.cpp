@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPixmap>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -88,10 +90,66 @@ TEST(ProgramFiles, HelpFilesAreCompiledWithTheirPages) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         EXPECT_TRUE(bytes.startsWith("ITSF"));
-        for (const char* page : {"/index.html", "/connect.html", "/measure.html", "/comment.html",
-                                 "/export.html", "/print.html", "/languages.html"})
+        for (const char* page :
+             {"/index.html", "/connect.html", "/measure.html", "/comment.html", "/export.html",
+              "/print.html", "/languages.html", "/licences.html"})
             EXPECT_TRUE(bytes.contains(page)) << page;
         EXPECT_TRUE(bytes.contains(h.title));
+    }
+}
+
+QByteArray readProgramFile(const QString& name) {
+    QFile file(QString::fromUtf8(ZT40_TEST_PROGRAM_DIR) + "/" + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The licences page of each language is in the help's contents and on its index page, and the
+// licence texts it names are exactly those installed, each one in the program directory.
+TEST(ProgramFiles, LicencesPageNamesEveryInstalledLicenceText) {
+    const QStringList list = QString::fromUtf8(ZT40_TEST_LICENCE_FILES).split(',');
+    const QSet<QString> installed(list.begin(), list.end());
+    ASSERT_TRUE(installed.contains("LGPL-3.txt"));
+    for (const QString& name : installed)
+        EXPECT_FALSE(readProgramFile("licences/" + name).isEmpty()) << name.toStdString();
+
+    static const QRegularExpression code(R"(<code>([A-Za-z0-9.+-]+\.txt)</code>)");
+    for (const QString lang : {"de", "en"}) {
+        SCOPED_TRACE(lang.toStdString());
+        QFile toc(QString::fromUtf8(ZT40_TEST_HELP_SOURCE_DIR) + "/" + lang + "/toc.hhc");
+        ASSERT_TRUE(toc.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(toc.readAll().contains(R"(<param name="Local" value="licences.html">)"));
+        EXPECT_TRUE(readProgramFile("help/" + lang + "/index.html")
+                        .contains(R"(<a href="licences.html">)"));
+
+        QSet<QString> named;
+        const QString page =
+            QString::fromLatin1(readProgramFile("help/" + lang + "/licences.html"));
+        for (const QRegularExpressionMatch& m : code.globalMatch(page))
+            named.insert(m.captured(1));
+        EXPECT_EQ(named, installed);
+    }
+}
+
+// The GNU texts are the licences their names say, not one copied over another.
+TEST(ProgramFiles, LicenceTextsAreTheNamedLicences) {
+    struct Text {
+        const char* file;
+        const char* title;
+        const char* version;
+    };
+    for (const Text& t :
+         {Text{"GPL-3.txt", "GNU GENERAL PUBLIC LICENSE", "Version 3, 29 June 2007"},
+          Text{"LGPL-3.txt", "GNU LESSER GENERAL PUBLIC LICENSE", "Version 3, 29 June 2007"},
+          Text{"LGPL-2.1.txt", "GNU LESSER GENERAL PUBLIC LICENSE", "Version 2.1, February 1999"},
+          Text{"GCC-exception-3.1.txt", "GCC RUNTIME LIBRARY EXCEPTION",
+               "Version 3.1, 31 March 2009"}}) {
+        SCOPED_TRACE(t.file);
+        // The first two lines with text: the title and the version.
+        QList<QByteArray> lines;
+        for (const QByteArray& line : readProgramFile(QString("licences/") + t.file).split('\n'))
+            if (!line.trimmed().isEmpty() && lines.size() < 2)
+                lines.append(line.trimmed());
+        EXPECT_EQ(lines, (QList<QByteArray>{t.title, t.version}));
     }
 }
 
