@@ -7,6 +7,13 @@ if(NOT ZT40_WINE_LOADER)
     message(FATAL_ERROR "Wine is needed to run the Windows tests: install Debian's wine64 package")
 endif()
 set(ZT40_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix for the Windows tests")
+# Programs linked with Qt find its DLLs through Wine's search path, and Qt finds its plugins
+# beside them.
+find_package(Qt6 QUIET COMPONENTS Core)
+set(ZT40_WINE_DLL_PATH "")
+if(Qt6_FOUND)
+    set(ZT40_WINE_DLL_PATH "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}")
+endif()
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE

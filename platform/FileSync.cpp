@@ -8,6 +8,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,7 +37,8 @@ void setSyncObserver(SyncObserver hook) {
 
 bool syncData(QFileDevice& file) {
 #ifdef _WIN32
-    const bool ok = _commit(file.handle()) == 0;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    const bool ok = handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
 #else
     const bool ok = ::fdatasync(file.handle()) == 0;
 #endif
@@ -46,6 +48,7 @@ bool syncData(QFileDevice& file) {
 bool syncFolder(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
 #ifdef _WIN32
+    // NTFS journals a folder's entries itself; Windows has no call to flush them.
     return observed(folder, true);
 #else
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);

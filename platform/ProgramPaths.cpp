@@ -15,6 +15,8 @@ namespace {
 // Every program directory and every installation holds this flag icon: the English one,
 // which the program needs on a first start.
 constexpr const char* MarkerFile = "CTRUK.ICO";
+// What the Windows installer leaves in the folder it installed, beside the program.
+constexpr const char* InstallationFile = "Uninstall.exe";
 
 QString& dataDirectoryOverride() {
     static QString directory;
@@ -46,7 +48,10 @@ void setInstalledDataDirectory(const QString& directory) {
 ProgramPaths programPaths(const QString& workingDirectory, const QString& installedData) {
     ProgramPaths paths;
     paths.programDirectory = withSlash(workingDirectory);
-    paths.installed = !holdsMarker(workingDirectory) && holdsMarker(installedData);
+    const bool workingInInstallation =
+        QFileInfo::exists(QDir(workingDirectory).filePath(InstallationFile));
+    paths.installed = (!holdsMarker(workingDirectory) || workingInInstallation) &&
+                      holdsMarker(installedData);
     if (!paths.installed) {
         paths.settingsFile = paths.programDirectory + QStringLiteral("zt40.ini");
         paths.dataDirectory = paths.programDirectory;

@@ -10,11 +10,14 @@ namespace zt40::platform {
 // folder or a copied folder). Settings file, flag icons, help files and the save dialog's
 // first folder are all taken from the working directory at start-up.
 //
-// Installed mode: the working directory holds no flag icons, and an installation's data
-// directory (share/zt40 beside the program's bin folder) does. Read-only data come from that
+// Installed mode: an installation's data directory (share/zt40 beside the program's bin
+// folder; on Windows the program's own folder) holds the flag icons, and the working directory
+// holds none or is itself an installation (on Windows: the folder holds the installer's
+// Uninstall.exe, as when the program is started from its Start-menu shortcut). Read-only data come from that
 // data directory; the settings file lives in the user's configuration folder
-// (~/.config/zt40/zt40.ini), what the program keeps for the user in the user's data folder
-// (~/.local/share/zt40/), and the save dialog starts in the user's documents folder. Nothing
+// (~/.config/zt40/zt40.ini; on Windows %LOCALAPPDATA%\zt40\zt40.ini), what the program keeps
+// for the user in the user's data folder (~/.local/share/zt40/; on Windows %LOCALAPPDATA%\zt40\),
+// and the save dialog starts in the user's documents folder. Nothing
 // is written outside the user's own folders. Folders are created by whoever first writes
 // into them.
 struct ProgramPaths {

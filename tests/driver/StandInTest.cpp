@@ -6,6 +6,7 @@
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
 #include "StandInCallLog.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ constexpr DWORD BindPipe = 0x80942078;
 class StandIn : public ::testing::Test {
 protected:
     void SetUp() override {
-        unsetenv("ZT40_SIMULATOR");
+        unsetEnvironment("ZT40_SIMULATOR");
         withdrawAll();
         setRealDevicesEnabled(false);
         start = counters();
@@ -135,15 +136,15 @@ TEST_F(StandIn, DeviceListIsASnapshotInPublicationOrder) {
 
 TEST_F(StandIn, EnvironmentSimulatorComesFirst) {
     add("scripted");
-    setenv("ZT40_SIMULATOR", "1", 1);
+    setEnvironment("ZT40_SIMULATOR", "1");
     const auto paths = listed();
-    unsetenv("ZT40_SIMULATOR");
+    unsetEnvironment("ZT40_SIMULATOR");
     EXPECT_EQ(paths, (std::vector<std::string>{devicePathFor("zt40-simulator"),
                                                devicePathFor("scripted")}));
     ASSERT_NE(environmentSimulator(), nullptr);
-    setenv("ZT40_SIMULATOR", "0", 1);
+    setEnvironment("ZT40_SIMULATOR", "0");
     EXPECT_EQ(listed(), std::vector<std::string>{devicePathFor("scripted")});
-    unsetenv("ZT40_SIMULATOR");
+    unsetEnvironment("ZT40_SIMULATOR");
 }
 
 TEST_F(StandIn, DetailRequestsAreCheckedLikeSetupApi) {

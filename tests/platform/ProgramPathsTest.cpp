@@ -25,6 +25,10 @@ TEST(ProgramPaths, ThePlacesOfTheFlagIconsDecideTheMode) {
     QTemporaryDir installation;
     touch(withFlags.filePath("CTRUK.ICO"));
     touch(installation.filePath("CTRUK.ICO"));
+    // A Windows installation: the program and its data in one folder, with the uninstaller.
+    QTemporaryDir windowsInstallation;
+    touch(windowsInstallation.filePath("CTRUK.ICO"));
+    touch(windowsInstallation.filePath("Uninstall.exe"));
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 
     struct Case {
@@ -37,6 +41,9 @@ TEST(ProgramPaths, ThePlacesOfTheFlagIconsDecideTheMode) {
         {"program directory, not installed", withFlags.path(), withoutFlags.path(), false},
         {"elsewhere, installed", withoutFlags.path(), installation.path(), true},
         {"elsewhere, not installed", withoutFlags.path(), QString(), false},
+        {"in the installation's own folder", windowsInstallation.path(),
+         windowsInstallation.path(), true},
+        {"a copy of the program's folder", withFlags.path(), withFlags.path(), false},
     };
     for (const Case& c : cases) {
         const platform::ProgramPaths paths = platform::programPaths(c.working, c.installed);

@@ -14,6 +14,7 @@
 #include "PollCycle.h"
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,7 @@ std::string expectedMode(const simulator::EncodedReading& r) {
 }
 
 TEST(Soak, PollTicksWithRandomFaultsLoseNoReadingAndLeakNoHandle) {
-    unsetenv("ZT40_SIMULATOR");
+    unsetEnvironment("ZT40_SIMULATOR");
     driver::withdrawAll();
     driver::setRealDevicesEnabled(false);
     const driver::Counters before = driver::counters();

@@ -12,6 +12,7 @@
 #include "ScriptedDevice.h"
 #include "StandInCallLog.h"
 #include "UsbOsCalls.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ protected:
     void SetUp() override {
         // The stand-in's devices, also where the system has calls of its own.
         setUsbOsCalls(standInOsCalls());
-        unsetenv("ZT40_SIMULATOR");
+        unsetEnvironment("ZT40_SIMULATOR");
         driver::withdrawAll();
         driver::setRealDevicesEnabled(false);
         clearCallLog();

@@ -3,6 +3,7 @@
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
 #include "StandInFixture.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -120,9 +121,9 @@ TEST_F(SimulatedInstrumentLinkTest, EnvironmentVariablePublishesTheSimulatorFirs
     auto other = named("other");
     other.productId = 0x0001;
     add(other);
-    setenv("ZT40_SIMULATOR", "manual", 1);
+    setEnvironment("ZT40_SIMULATOR", "manual");
     ASSERT_TRUE(link.Open());
-    unsetenv("ZT40_SIMULATOR");
+    unsetEnvironment("ZT40_SIMULATOR");
     EXPECT_EQ(link.device().DevicePath(), driver::devicePathFor("zt40-simulator"));
     ASSERT_NE(driver::environmentSimulator(), nullptr);
     InstrumentFrame f{0xA5, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};

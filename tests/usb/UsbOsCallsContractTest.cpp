@@ -16,6 +16,7 @@
 #include "ManualClock.h"
 #include "ScriptedDevice.h"
 #include "StandInCallLog.h"
+#include "TestEnvironment.h"
 #endif
 
 #include <gtest/gtest.h>
@@ -296,14 +297,14 @@ public:
     NoDevices() {
         if (const char* value = std::getenv("ZT40_SIMULATOR")) {
             saved_ = value;
-            unsetenv("ZT40_SIMULATOR");
+            unsetEnvironment("ZT40_SIMULATOR");
         }
         driver::setRealDevicesEnabled(false);
         driver::withdrawAll();
     }
     ~NoDevices() {
         if (!saved_.empty()) {
-            setenv("ZT40_SIMULATOR", saved_.c_str(), 1);
+            setEnvironment("ZT40_SIMULATOR", saved_.c_str());
         }
     }
     NoDevices(const NoDevices&) = delete;
