@@ -74,6 +74,81 @@ ValueRange valueAxisRange(double minimum, double maximum, double mean, double de
     return {low - margin, high + margin};
 }
 
+namespace {
+
+// The smallest of 1, 2 or 5 times a power of ten that cuts span into at most maxIntervals.
+double niceInterval(double span, int maxIntervals) {
+    const double rough = span / std::max(maxIntervals, 1);
+    double interval = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+        if (interval * factor >= rough * (1 - 1e-12)) {
+            return interval * factor;
+        }
+    }
+    return interval * 10;
+}
+
+} // namespace
+
+int NiceAxis::ticks() const {
+    return static_cast<int>(std::lround((high - low) / interval)) + 1;
+}
+
+NiceAxis niceValueAxis(double low, double high, int maxIntervals) {
+    if (!(high > low) || !std::isfinite(high - low)) {
+        return {};
+    }
+    double interval = niceInterval(high - low, maxIntervals);
+    // Rounding out may take one interval more than the span needed: then the next size.
+    for (;;) {
+        const double niceLow = std::floor(low / interval) * interval;
+        const double niceHigh = std::ceil(high / interval) * interval;
+        if ((niceHigh - niceLow) / interval <= maxIntervals + 1e-9) {
+            return {niceLow, niceHigh, interval};
+        }
+        interval = niceInterval(interval * 1.01, 1);
+    }
+}
+
+AxisTicks timeTicks(double first, double last, int maxIntervals, double utcOffsetMs) {
+    constexpr double Second = 1000, Minute = 60 * Second, Hour = 60 * Minute, Day = 24 * Hour;
+    constexpr double steps[] = {Second,      2 * Second,  5 * Second, 10 * Second, 15 * Second,
+                                30 * Second, Minute,      2 * Minute, 5 * Minute,  10 * Minute,
+                                15 * Minute, 30 * Minute, Hour,       2 * Hour,    3 * Hour,
+                                6 * Hour,    12 * Hour,   Day};
+    const double span = last - first;
+    maxIntervals = std::max(maxIntervals, 1);
+    double interval = Day;
+    for (const double step : steps) {
+        if (span / step <= maxIntervals) {
+            interval = step;
+            break;
+        }
+    }
+    while (span / interval > maxIntervals) {
+        interval += Day;
+    }
+    // Local midnight is a tick; so are the round times after it.
+    return {interval, std::fmod(-utcOffsetMs, interval)};
+}
+
+std::vector<double> tickPositions(double first, double last, AxisTicks ticks) {
+    std::vector<double> out;
+    // A nonsense interval gives no ticks rather than millions.
+    if (!(ticks.interval > 0) || !(last >= first) || (last - first) / ticks.interval > 10000) {
+        return out;
+    }
+    const double slack = ticks.interval * 1e-9;
+    for (double k = std::ceil((first - ticks.anchor) / ticks.interval - 1e-9);; ++k) {
+        const double at = ticks.anchor + k * ticks.interval;
+        if (at > last + slack) {
+            break;
+        }
+        out.push_back(at);
+    }
+    return out;
+}
+
 int labelDecimals(double low, double high, int ticks) {
     const double interval = (high - low) / std::max(ticks - 1, 1);
     if (!(interval > 0) || !std::isfinite(interval)) {

@@ -1,5 +1,5 @@
-// The trend's arithmetic: the points drawn of a long list, the ticks of the reading axis, the
-// range of the value axis and the decimals of its labels.
+// The trend's arithmetic: the points drawn of a long list, the ticks of the reading, time and
+// value axes, the range of the value axis and the decimals of its labels.
 #include "TrendScale.h"
 
 #include <gtest/gtest.h>
@@ -106,5 +106,81 @@ TEST(TrendScale, LabelsCarryTheDecimalsTheirTicksNeed) {
     for (const auto& c : cases) {
         EXPECT_EQ(labelDecimals(c.low, c.high, c.ticks), c.decimals)
             << c.low << " to " << c.high << " in " << c.ticks;
+    }
+}
+
+TEST(TrendScale, TheValueAxisIsRoundedOutToWholeTicks) {
+    const struct {
+        double low, high;
+        int maxIntervals;
+        NiceAxis axis;
+    } cases[] = {
+        {10.825, 14.675, 8, {10, 15, 1}},
+        {10.825, 14.675, 4, {10, 16, 2}},
+        {0.165, 0.935, 8, {0, 1, 0.2}},
+        {-3.2, 7.9, 5, {-5, 10, 5}},
+        {79.2, 80.8, 5, {79, 81, 0.5}},
+        {1e-4, 9e-4, 4, {0, 1e-3, 5e-4}},
+        {-202, -198, 8, {-202, -198, 0.5}},
+        {2, 2, 5, {0, 1, 1}},
+        {0, NAN, 5, {0, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        const NiceAxis axis = niceValueAxis(c.low, c.high, c.maxIntervals);
+        EXPECT_NEAR(axis.low, c.axis.low, 1e-12) << c.low << " to " << c.high;
+        EXPECT_NEAR(axis.high, c.axis.high, 1e-12) << c.low << " to " << c.high;
+        EXPECT_NEAR(axis.interval, c.axis.interval, 1e-12) << c.low << " to " << c.high;
+        EXPECT_LE(axis.ticks() - 1, c.maxIntervals) << c.low << " to " << c.high;
+    }
+}
+
+TEST(TrendScale, TimeTicksFallOnRoundTimesOfTheLocalClock) {
+    constexpr double S = 1000, Min = 60 * S, H = 60 * Min;
+    // 9 December 2026, 09:00:00 UTC.
+    const double nine = 1796806800000;
+    const struct {
+        double first, span;
+        int maxIntervals;
+        double offset;             // of the local clock from UTC
+        std::vector<double> ticks; // from nine
+    } cases[] = {
+        {nine, 6 * S, 6, 0, {0, S, 2 * S, 3 * S, 4 * S, 5 * S, 6 * S}},
+        {nine - 30 * S, 9.5 * Min, 6, 0, {0, 2 * Min, 4 * Min, 6 * Min, 8 * Min}},
+        {nine + 7 * S, 40 * S, 3, 0, {15 * S, 30 * S, 45 * S}},
+        {nine, 100 * Min, 4, 0, {0, 30 * Min, 60 * Min, 90 * Min}},
+        {nine - 10 * Min, 6 * H, 2, H, {2 * H, 5 * H}},         // 12:00 and 15:00 local
+        {nine, 3 * H, 3, 5.5 * H, {0.5 * H, 1.5 * H, 2.5 * H}}, // whole hours five and a half ahead
+        {nine, 20 * H, 1, 0, {15 * H}},                         // midnight
+    };
+    for (const auto& c : cases) {
+        std::vector<double> ticks;
+        for (const double at :
+             tickPositions(c.first, c.first + c.span,
+                           timeTicks(c.first, c.first + c.span, c.maxIntervals, c.offset))) {
+            ticks.push_back(at - nine);
+        }
+        EXPECT_EQ(ticks, c.ticks) << (c.first - nine) << " for " << c.span;
+    }
+}
+
+TEST(TrendScale, TickPositionsLieBetweenFirstAndLastBothIncluded) {
+    const struct {
+        double first, last;
+        AxisTicks ticks;
+        std::vector<double> positions;
+    } cases[] = {
+        {1, 5, {1, 1}, {1, 2, 3, 4, 5}},
+        {1, 100, {20, 0}, {20, 40, 60, 80, 100}},
+        {-0.3, 0.35, {0.1, 0}, {-0.3, -0.2, -0.1, 0, 0.1, 0.2, 0.3}},
+        {3, 2, {1, 0}, {}},
+        {0, 1, {0, 0}, {}},
+        {0, 1e9, {1, 0}, {}}, // not a billion ticks
+    };
+    for (const auto& c : cases) {
+        const std::vector<double> positions = tickPositions(c.first, c.last, c.ticks);
+        ASSERT_EQ(positions.size(), c.positions.size()) << c.first << " to " << c.last;
+        for (std::size_t k = 0; k < positions.size(); ++k) {
+            EXPECT_NEAR(positions[k], c.positions[k], 1e-12) << c.first << " to " << c.last;
+        }
     }
 }
