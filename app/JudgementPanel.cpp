@@ -14,6 +14,7 @@
 #include "ReportWriter.h"
 #include "StatisticsLine.h"
 #include "SystemInfo.h"
+#include "TrendData.h"
 #include "TrendWindow.h"
 #include "Unit1.h"
 #include "Unit5.h"
@@ -122,14 +123,19 @@ void JudgementPanel::limitsButtonClick() {
 }
 
 void JudgementPanel::drawTrend(QPainter& painter, const QRectF& area) const {
-    // A chart of its own, as the trend window shows it.
-    TrendWindow trend(form_.measurementList(), form_.statistics(), QString());
-    trend.setJudgement(judgement_);
+    // The plot the trend window shows, with its choices of axis and sample means.
+    TrendData data(form_.measurementList(), form_.statistics());
+    data.setJudgement(judgement_);
     if (const TrendWindow* shown = form_.trendWindow()) {
-        trend.sampleMeansChoice->setChecked(shown->sampleMeansChoice->isChecked());
-        trend.setAxis(shown->axis());
+        data.setSampleMeans(shown->sampleMeansChoice->isChecked());
+        data.setAxis(shown->axis());
     }
-    trend.renderChart(painter, area);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPlotCanvas canvas(painter);
+    drawTrendPlot(canvas, data.update(ActiveLanguage, platform::decimalSeparator()), area,
+                  painter.device()->logicalDpiX() / 96.0);
+    painter.restore();
 }
 
 QString JudgementPanel::saveReport(const QString& path) {

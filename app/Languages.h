@@ -98,7 +98,7 @@ const StatisticsTexts& statisticsTexts(int language);
 
 // Our own texts of the trend window and the button that opens it.
 struct TrendTexts {
-    const char* title; // window, chart and the button's tooltip
+    const char* title; // window, plot and the button's tooltip
     const char* readings;
     const char* mean;
     const char* band;

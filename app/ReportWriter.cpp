@@ -24,7 +24,7 @@ constexpr int Resolution = 600; // dots per inch of the PDF's coordinates
 constexpr double Margin = 15;   // mm, all round
 constexpr double FooterGap = 8; // mm from the bottom margin to the footer's baseline area
 constexpr double RowHeight = 4.6;
-constexpr double ChartHeight = 95;
+constexpr double PlotHeight = 95;
 const QColor OutsideColour(190, 0, 0);
 const QColor RuleColour(150, 150, 150);
 const QString Dash = QStringLiteral("\u2013");
@@ -212,8 +212,8 @@ void drawReport(Pages& pages, const ReportContent& c) {
     }
 
     if (c.drawTrend) {
-        pages.heading(text(t.trend), ChartHeight);
-        pages.drawArea(ChartHeight, c.drawTrend);
+        pages.heading(text(t.trend), PlotHeight);
+        pages.drawArea(PlotHeight, c.drawTrend);
     }
 
     if (size != 0 && list.count() > 0) {

@@ -1,6 +1,6 @@
 // The report of a measurement list as a PDF file in the active language: who, what and when,
 // the limits, the statistics of the whole list and of each sample with its verdict, the trend
-// chart, then every row with its verdict; page numbers on every page, A4 or Letter as the
+// plot, then every row with its verdict; page numbers on every page, A4 or Letter as the
 // locale measures paper.
 #pragma once
 
@@ -37,7 +37,7 @@ struct ReportContent {
     std::vector<std::string> statisticsItems;
     int decimals = 0; // digits after the separator of means and deviations
     const MeasurementListModel* list = nullptr;
-    // Draws the trend chart into the rectangle; none leaves the chart out.
+    // Draws the trend plot into the rectangle; none leaves the plot out.
     std::function<void(QPainter&, const QRectF&)> drawTrend;
 };
 

@@ -1,6 +1,6 @@
 // Judging readings against limits: the cost the statistics line and the verdicts add to one
 // appended row, at lists of a thousand to a million rows, and writing the PDF report of
-// 10,000 rows with its trend chart.
+// 10,000 rows with its trend plot.
 #include "Judgement.h"
 #include "JudgementLine.h"
 #include "Languages.h"
@@ -79,7 +79,7 @@ BENCHMARK(BM_AppendedRowJudged)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
-// The report of 10,000 rows in samples of 5 with limits and its trend chart.
+// The report of 10,000 rows in samples of 5 with limits and its trend plot.
 void BM_Report(benchmark::State& state) {
     MeasurementListModel model;
     fill(model, state.range(0));

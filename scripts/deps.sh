@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ ccache pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev
-          qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n fonts-liberation fp-utils zlib1g-dev)
+          qt6-translations-l10n fonts-liberation fp-utils zlib1g-dev)
 if [ "${1:-}" = package ]; then
     packages+=(dpkg-dev file)
 fi

@@ -7,17 +7,16 @@
 #include "JudgementPanel.h"
 #include "LimitsWindow.h"
 #include "MeasurementListModel.h"
+#include "RecordingPlotCanvas.h"
 #include "RegionalSettings.h"
 #include "SystemInfo.h"
 #include "TrendWindow.h"
 #include "Unit3.h"
 #include "VerdictDelegate.h"
 
-#include <QChart>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDateTimeAxis>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -26,18 +25,17 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QScatterSeries>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeView>
-#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -317,27 +315,46 @@ TEST_F(Judging, TheTrendShowsTheLimitsTheReadingsOutsideAndTheSampleMeans) {
     form().trendButton->click();
     TrendWindow& trend = *form().trendWindow();
     QCoreApplication::processEvents();
-    // Without limits the chart holds no limit lines and no marks, nor do they crowd its legend.
-    EXPECT_FALSE(trend.chart->series().contains(trend.lowerLine));
-    EXPECT_FALSE(trend.chart->series().contains(trend.outside));
+    // What the plot draws, with the texts of its legend and axes.
+    const auto drawn = [&] {
+        RecordingPlotCanvas canvas;
+        drawTrendPlot(canvas, trend.plot(), trend.plotView->rect(), 1);
+        return canvas.texts();
+    };
+    // Without limits the plot holds no limit lines and no marks, nor do they crowd its legend.
+    EXPECT_FALSE(trend.plot().lower.has_value());
+    EXPECT_TRUE(trend.plot().outside.isEmpty());
+    EXPECT_FALSE(drawn().contains("Lower limit"));
+    EXPECT_FALSE(drawn().contains("Outside the limits"));
     EXPECT_FALSE(trend.sampleMeansChoice->isEnabled());
 
     panel().setSettings(Judged);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(trend.chart->series().contains(trend.lowerLine));
-    EXPECT_TRUE(trend.chart->series().contains(trend.outside));
-    EXPECT_EQ(trend.lowerLine->points(), (QList<QPointF>{{1, 12}, {7, 12}}));
-    EXPECT_EQ(trend.upperLine->points(), (QList<QPointF>{{1, 14}, {7, 14}}));
-    EXPECT_EQ(trend.outside->points(), (QList<QPointF>{{2, 14.5}, {3, 15}, {5, 11}}));
-    EXPECT_EQ(trend.outside->markerShape(), QScatterSeries::MarkerShapeTriangle);
-    EXPECT_LE(trend.axisY->min(), 11);
-    EXPECT_GE(trend.axisY->max(), 15);
+    EXPECT_TRUE(drawn().contains("Lower limit"));
+    EXPECT_TRUE(drawn().contains("Outside the limits"));
+    EXPECT_EQ(trend.plot().lower, 12);
+    EXPECT_EQ(trend.plot().upper, 14);
+    EXPECT_EQ(trend.plot().firstX, 1);
+    EXPECT_EQ(trend.plot().lastX, 7);
+    EXPECT_EQ(trend.plot().outside, (QList<QPointF>{{2, 14.5}, {3, 15}, {5, 11}}));
+
+    // Pointing at a mark tells which limit the reading passed.
+    trend.plotView->repaint();
+    const auto tipAt = [&](const QPointF& reading) {
+        const QPointF point = trend.plotView->frame().map(reading);
+        QMouseEvent move(QEvent::MouseMove, point, trend.plotView->mapToGlobal(point), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(trend.plotView, &move);
+        return QToolTip::text();
+    };
+    EXPECT_EQ(tipAt({3, 15}), "15: Above the upper limit of 14");
+    EXPECT_EQ(tipAt({5, 11}), "11: Below the lower limit of 12");
 
     // The means of the samples, at the middle of each.
     ASSERT_TRUE(trend.sampleMeansChoice->isEnabled());
     trend.sampleMeansChoice->click();
     QCoreApplication::processEvents();
-    const QList<QPointF> means = trend.sampleMeans->points();
+    const QList<QPointF> means = trend.plot().sampleMeans;
     ASSERT_EQ(means.size(), 3);
     EXPECT_EQ(means[0].x(), 2);
     EXPECT_NEAR(means[0].y(), 43.0 / 3, 1e-12);
@@ -345,25 +362,28 @@ TEST_F(Judging, TheTrendShowsTheLimitsTheReadingsOutsideAndTheSampleMeans) {
     EXPECT_EQ(means[2], QPointF(7, 12));
 
     // Against the time of day: the readings at the times of their rows, the sample means at
-    // the time of each sample's last reading.
+    // the time of each sample's last reading, the axis labelled with times of day.
     QTest::keyClick(trend.axisChoice, Qt::Key_Down);
     QCoreApplication::processEvents();
     EXPECT_EQ(trend.axis(), TrendWindow::Axis::Time);
-    EXPECT_TRUE(trend.chart->axes(Qt::Horizontal).contains(trend.timeAxis));
     const auto ms = [&](int row) { return static_cast<double>(at(row).toMSecsSinceEpoch()); };
     EXPECT_EQ(
-        trend.readings->points(),
+        trend.plot().readings,
         (QList<QPointF>{
             {ms(0), 13.5}, {ms(1), 14.5}, {ms(2), 15}, {ms(4), 11}, {ms(5), 14}, {ms(6), 12}}));
-    EXPECT_EQ(trend.outside->points(), (QList<QPointF>{{ms(1), 14.5}, {ms(2), 15}, {ms(4), 11}}));
-    EXPECT_EQ(trend.sampleMeans->at(1), QPointF(ms(5), 12.5));
-    EXPECT_EQ(trend.lowerLine->points(), (QList<QPointF>{{ms(0), 12}, {ms(6), 12}}));
-    EXPECT_EQ(trend.timeAxis->min(), at(0));
-    EXPECT_EQ(trend.timeAxis->max(), at(6));
+    EXPECT_EQ(trend.plot().outside, (QList<QPointF>{{ms(1), 14.5}, {ms(2), 15}, {ms(4), 11}}));
+    EXPECT_EQ(trend.plot().sampleMeans.at(1), QPointF(ms(5), 12.5));
+    EXPECT_EQ(trend.plot().firstX, ms(0));
+    EXPECT_EQ(trend.plot().lastX, ms(6));
+    const QStringList timeTexts = drawn();
+    EXPECT_TRUE(timeTexts.contains("Time of day"));
+    EXPECT_TRUE(timeTexts.contains("09:00:00"));
+    EXPECT_TRUE(timeTexts.contains("09:08:00"));
 
     // Back to reading numbers.
     QTest::keyClick(trend.axisChoice, Qt::Key_Up);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(trend.chart->axes(Qt::Horizontal).contains(trend.axisX));
-    EXPECT_EQ(trend.readings->at(0), QPointF(1, 13.5));
+    EXPECT_EQ(trend.axis(), TrendWindow::Axis::Reading);
+    EXPECT_TRUE(drawn().contains("Reading"));
+    EXPECT_EQ(trend.plot().readings.at(0), QPointF(1, 13.5));
 }

@@ -6,18 +6,16 @@
 #include "JudgementPanel.h"
 #include "MeasurementListModel.h"
 #include "MeasurementStatistics.h"
+#include "RecordingPlotCanvas.h"
 #include "RegionalSettings.h"
 #include "StatisticsLine.h"
 #include "TrendWindow.h"
 
-#include <QAreaSeries>
-#include <QChartView>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -191,7 +189,7 @@ TEST_F(StatisticsAndTrend, TheTrendShowsEveryNumericReadingAndFollowsNewOnes) {
     EXPECT_TRUE(trend->isVisible());
     EXPECT_EQ(trend->windowTitle(), "Trend of the readings");
     std::vector<double> v = values();
-    EXPECT_EQ(trend->readings->points(), (QList<QPointF>{{1, v[0]}, {2, v[1]}, {3, v[2]}}));
+    EXPECT_EQ(trend->plot().readings, (QList<QPointF>{{1, v[0]}, {2, v[1]}, {3, v[2]}}));
 
     // Live: readings and a text that is no number (a gap at its reading number).
     ASSERT_TRUE(measure(form()));
@@ -199,44 +197,75 @@ TEST_F(StatisticsAndTrend, TheTrendShowsEveryNumericReadingAndFollowsNewOnes) {
     ASSERT_TRUE(measure(form()));
     QCoreApplication::processEvents();
     v = values();
-    ASSERT_EQ(trend->readings->count(), 5);
-    EXPECT_EQ(trend->readings->at(3), QPointF(4, v[3]));
-    EXPECT_EQ(trend->readings->at(4), QPointF(6, v[4]));
+    const QList<QPointF>& readings = trend->plot().readings;
+    ASSERT_EQ(readings.size(), 5);
+    EXPECT_EQ(readings[3], QPointF(4, v[3]));
+    EXPECT_EQ(readings[4], QPointF(6, v[4]));
 
     // Mean line and the band of one standard deviation, across all readings.
     const auto [mean, s] = meanAndDeviation(v);
-    EXPECT_EQ(trend->meanLine->count(), 2);
-    EXPECT_NEAR(trend->meanLine->at(0).y(), mean, 1e-9);
-    EXPECT_EQ(trend->meanLine->at(1).x(), 6);
-    EXPECT_NEAR(trend->band->upperSeries()->at(1).y(), mean + s, 1e-9);
-    EXPECT_NEAR(trend->band->lowerSeries()->at(0).y(), mean - s, 1e-9);
+    EXPECT_NEAR(trend->plot().mean.value(), mean, 1e-9);
+    EXPECT_NEAR(trend->plot().deviation.value(), s, 1e-9);
+    EXPECT_EQ(trend->plot().lastX, 6);
 
     // A deleted row: the readings after it move up one number.
     form().measurementList().removeRowAt(0);
     QCoreApplication::processEvents();
-    ASSERT_EQ(trend->readings->count(), 4);
-    EXPECT_EQ(trend->readings->at(0), QPointF(1, v[1]));
-    EXPECT_EQ(trend->readings->at(3), QPointF(5, v[4]));
+    ASSERT_EQ(readings.size(), 4);
+    EXPECT_EQ(readings[0], QPointF(1, v[1]));
+    EXPECT_EQ(readings[3], QPointF(5, v[4]));
 
     // Closed, it draws nothing; opened again, it shows what came meanwhile.
     trend->close();
     ASSERT_TRUE(measure(form()));
     QCoreApplication::processEvents();
-    EXPECT_EQ(trend->readings->count(), 4);
+    EXPECT_EQ(readings.size(), 4);
     form().trendButton->click();
     EXPECT_EQ(form().trendWindow(), trend);
-    EXPECT_EQ(trend->readings->count(), 5);
+    EXPECT_EQ(readings.size(), 5);
 
     // In German, then emptied by Clear Data.
     chooseLanguage(form(), 1);
     EXPECT_EQ(trend->windowTitle(), "Verlauf der Messwerte");
     EXPECT_EQ(form().trendButton->toolTip(), "Verlauf der Messwerte");
-    EXPECT_EQ(trend->readings->name(), "Messwerte");
+    trend->refresh();
+    RecordingPlotCanvas canvas;
+    drawTrendPlot(canvas, trend->plot(), trend->plotView->rect(), 1);
+    EXPECT_TRUE(canvas.texts().contains("Messwerte")) << canvas.texts().join('|').toStdString();
     form().measurementList().clearRows();
     QCoreApplication::processEvents();
-    EXPECT_EQ(trend->readings->count(), 0);
-    EXPECT_EQ(trend->meanLine->count(), 0);
-    EXPECT_EQ(trend->band->upperSeries()->count(), 0);
+    EXPECT_TRUE(readings.isEmpty());
+    EXPECT_FALSE(trend->plot().mean.has_value());
+    EXPECT_FALSE(trend->plot().deviation.has_value());
+}
+
+TEST(TrendLegend, EveryEntryLiesInsideThePlotAtNarrowWidthsInEveryLanguage) {
+    TrendPlotData data;
+    data.readings = {{1, 13}, {2, 15}};
+    data.mean = 14;
+    data.deviation = 1.4;
+    data.lower = 12;
+    data.upper = 14;
+    data.outside = {{2, 15}};
+    data.sampleMeans = {{1.5, 14}};
+    for (const int language : {0, 1, 2}) {
+        data.texts = trendPlotTexts(language);
+        const QStringList legend{data.texts.readings,   data.texts.mean,       data.texts.band,
+                                 data.texts.lowerLimit, data.texts.upperLimit, data.texts.outside,
+                                 data.texts.sampleMeans};
+        for (const double width : {160.0, 240.0, 400.0, 760.0}) {
+            SCOPED_TRACE(QString("language %1, %2 wide").arg(language).arg(width).toStdString());
+            const QRectF area(0, 0, width, 300);
+            RecordingPlotCanvas canvas;
+            const TrendPlotFrame frame = drawTrendPlot(canvas, data, area, 1);
+            for (const QString& entry : legend) {
+                const PlotCall* drawn = canvas.text(entry);
+                ASSERT_NE(drawn, nullptr) << entry.toStdString();
+                EXPECT_TRUE(area.contains(drawn->box)) << entry.toStdString();
+                EXPECT_GT(drawn->box.top(), frame.plotArea.bottom()) << entry.toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(StatisticsAndTrend, TheTrendIsSavedAsAPictureAndPrinted) {
@@ -254,12 +283,12 @@ TEST_F(StatisticsAndTrend, TheTrendIsSavedAsAPictureAndPrinted) {
     });
     trend.saveButton->click();
     const QImage picture(png);
-    EXPECT_EQ(picture.size(), trend.chartView->size() * trend.chartView->devicePixelRatio());
+    EXPECT_EQ(picture.size(), trend.plotView->size() * trend.plotView->devicePixelRatio());
     // The line of the readings is drawn in its own colour.
     bool lineDrawn = false;
     for (int y = 0; y < picture.height() && !lineDrawn; ++y) {
         for (int x = 0; x < picture.width() && !lineDrawn; ++x) {
-            lineDrawn = picture.pixelColor(x, y) == trend.readings->pen().color();
+            lineDrawn = picture.pixelColor(x, y) == TrendColours::readings;
         }
     }
     EXPECT_TRUE(lineDrawn);
@@ -347,7 +376,8 @@ TEST_F(StatisticsAndTrend, AlongTrendDrawsTheLowestAndHighestOfEachSlice) {
     list.appendRow("d", "t", "C", "150,0", "");
     trend.show();
     EXPECT_EQ(trend.readingCount(), 10001);
-    const QList<QPointF> drawn = trend.readings->points();
+    const QList<QPointF> drawn = trend.plot().readings;
+    EXPECT_FALSE(trend.plot().markers);
     EXPECT_LE(drawn.size(), 4000);
     EXPECT_GE(drawn.size(), 2000);
     double low = drawn[0].y(), high = drawn[0].y();
@@ -365,5 +395,6 @@ TEST_F(StatisticsAndTrend, AlongTrendDrawsTheLowestAndHighestOfEachSlice) {
     list.appendRow("d", "t", "C", "7,5", "");
     list.appendRow("d", "t", "C", "8,5", "");
     trend.refresh();
-    EXPECT_EQ(trend.readings->points(), (QList<QPointF>{{1, 7.5}, {2, 8.5}}));
+    EXPECT_EQ(trend.plot().readings, (QList<QPointF>{{1, 7.5}, {2, 8.5}}));
+    EXPECT_TRUE(trend.plot().markers);
 }
