@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <signal.h>
 #include <string>
 #include <vector>
 
@@ -80,7 +79,8 @@ void answerInTurn(std::vector<QMessageBox::StandardButton> buttons, QStringList*
 }
 
 void killAndWait(QProcess& process) {
-    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    process.kill(); // SIGKILL, or TerminateProcess on Windows: no chance to clean up
+
     EXPECT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
 }
@@ -253,6 +253,9 @@ TEST_F(Journal, ASecondProgramSaysItKeepsNoJournal) {
 }
 
 TEST_F(Journal, AJournalThatCannotBeWrittenIsReportedOnceAndMeasuringGoesOn) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no device that is always full";
+#endif
     ASSERT_TRUE(QFile::link("/dev/full", dir.path("zt40.journal"))); // a full disk
     useSimulator(true);
     QString name, text;
