@@ -10,9 +10,11 @@ set(ZT40_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix for t
 # Programs linked with Qt find its DLLs through Wine's search path, and Qt finds its plugins
 # beside them.
 find_package(Qt6 QUIET COMPONENTS Core)
-set(ZT40_WINE_DLL_PATH "")
+# zlib1.dll (Debian's libz-mingw-w64), which Qt and the journal use, sits beside MinGW's libraries.
+# Wine sees the Linux file system as drive Z:.
+set(ZT40_WINE_DLL_PATH "Z:/usr/x86_64-w64-mingw32/lib")
 if(Qt6_FOUND)
-    set(ZT40_WINE_DLL_PATH "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}")
+    set(ZT40_WINE_DLL_PATH "Z:${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS};${ZT40_WINE_DLL_PATH}")
 endif()
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY

@@ -71,6 +71,24 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES /*lpEventAttributes*/, BOOL bManualRes
     return newHandle(EventObject{bInitialState != FALSE, bManualReset != FALSE});
 }
 
+#ifdef _WIN32
+// Windows' own critical sections serve the stand-in there too.
+void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    ::InitializeCriticalSection(lpCriticalSection);
+}
+
+void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    ::EnterCriticalSection(lpCriticalSection);
+}
+
+void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    ::LeaveCriticalSection(lpCriticalSection);
+}
+
+void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    ::DeleteCriticalSection(lpCriticalSection);
+}
+#else
 void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     lpCriticalSection->impl = new std::recursive_mutex;
 }
@@ -87,5 +105,6 @@ void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     delete static_cast<std::recursive_mutex*>(lpCriticalSection->impl);
     lpCriticalSection->impl = nullptr;
 }
+#endif
 
 } // namespace zt40::driver

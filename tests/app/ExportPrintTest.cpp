@@ -214,6 +214,9 @@ TEST_F(ExportAndPrint, NoSpreadsheetProgramIsToldInTheLanguage) {
 }
 
 TEST_F(ExportAndPrint, PrintingToPdfStopsPollingAndResumesIt) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' own file and print dialogs are not Qt widgets that the test can answer";
+#endif
     addRows();
     form().Timer1->start();
     const QString pdf = dir.path("list.pdf");
@@ -236,6 +239,9 @@ TEST_F(ExportAndPrint, PrintingToPdfStopsPollingAndResumesIt) {
 }
 
 TEST_F(ExportAndPrint, APrintingErrorIsShownAndPollingResumes) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' own file and print dialogs are not Qt widgets that the test can answer";
+#endif
     addRows();
     form().Timer1->start();
     form().printer().setOutputFormat(QPrinter::PdfFormat);
@@ -263,6 +269,9 @@ TEST_F(ExportAndPrint, CancellingThePrintDialogResumesPollingEvenWhenItWasOff) {
 }
 
 TEST_F(ExportAndPrint, TheHelpIconOpensTheHelpFileOfTheLanguage) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows links and help files go to ShellExecute, not to the Qt URL handler the test records";
+#endif
     TestDesktop desktop;
     desktop.addChmProgram();
     UrlRecorder catcher({"file"});
@@ -320,6 +329,9 @@ TEST_F(ExportAndPrint, ClosingAsksOnlyWhileReadingsAreNotExported) {
 }
 
 TEST_F(ExportAndPrint, OnlyAFileOrAPrintoutCountsAsExported) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' own file and print dialogs are not Qt widgets that the test can answer";
+#endif
     // The spreadsheet gets the rows only through the clipboard: until the user saves them
     // there, closing must still ask.
     TestDesktop desktop;

@@ -87,6 +87,9 @@ protected:
 };
 
 TEST_F(InstalledProgram, EachUserKeepsTheirOwnLanguageAndTheDataComeFromTheInstallation) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows takes the user's folders from its shell folders, not from the HOME and XDG variables the test sets";
+#endif
     QTemporaryDir first;
     QTemporaryDir second;
     {

@@ -2,6 +2,7 @@
 #include "Unit5.h"
 #include "AppTestSupport.h"
 #include "Languages.h"
+#include "TestEnvironment.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -62,6 +63,7 @@ private:
 };
 
 TEST_F(AboutDialog, DesignLayoutAndTexts) {
+    ZT40_SKIP_UNDER_WINE("Wine lays out text in substitute fonts, with other metrics than Windows' own");
     TForm5 form(system);
     EXPECT_EQ(form.windowTitle(), "Info");
     EXPECT_EQ(form.size(), QSize(514, 297));
@@ -277,6 +279,9 @@ TEST_F(AboutDialog, EveryShowingComputesTheTextsAnewAndTheSameTwice) {
 }
 
 TEST_F(AboutDialog, LinksOpenTheWebSiteAndASupportMail) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows links and help files go to ShellExecute, not to the Qt URL handler the test records";
+#endif
     test::UrlRecorder recorder({"https", "mailto"});
     TForm5 form(system);
     form.show();
@@ -295,6 +300,7 @@ TEST_F(AboutDialog, OnThisSystemItShowsTheKernelAndTheBuiltVersion) {
 #ifdef _WIN32
     // The version table names every Windows the program knows by "Windows".
     EXPECT_TRUE(shown(form.sys).contains("Windows")) << shown(form.sys).toStdString();
+    // The version comes from the program's version resource there (tests/windows).
 #else
     utsname uts{};
     ASSERT_EQ(uname(&uts), 0);
@@ -302,10 +308,10 @@ TEST_F(AboutDialog, OnThisSystemItShowsTheKernelAndTheBuiltVersion) {
         << shown(form.sys).toStdString();
     EXPECT_EQ(shown(form.sp), "");
     EXPECT_NE(shown(form.name), "Name"); // the account database always names the user
-#endif
     const platform::ProgramVersion v = platform::builtInVersion();
     EXPECT_EQ(shown(form.text1),
               QString("Programm-Version: %1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
+#endif
 }
 
 } // namespace

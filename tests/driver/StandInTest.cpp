@@ -41,7 +41,7 @@ protected:
     }
     void TearDown() override {
         for (HANDLE h : handles) {
-            CloseHandle(h);
+            driver::CloseHandle(h);
         }
         withdrawAll();
         const auto end = counters();
@@ -61,28 +61,28 @@ protected:
     // The device paths of a fresh list, in order.
     static std::vector<std::string> listed() {
         std::vector<std::string> paths;
-        HDEVINFO list = SetupDiGetClassDevsA(&Class, nullptr, nullptr, 0x12);
+        HDEVINFO list = driver::SetupDiGetClassDevsA(&Class, nullptr, nullptr, 0x12);
         for (DWORD i = 0;; ++i) {
             SP_DEVICE_INTERFACE_DATA data{};
             data.cbSize = sizeof data;
-            if (!SetupDiEnumDeviceInterfaces(list, nullptr, &Class, i, &data)) {
-                EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
+            if (!driver::SetupDiEnumDeviceInterfaces(list, nullptr, &Class, i, &data)) {
+                EXPECT_EQ(driver::GetLastError(), ERROR_NO_MORE_ITEMS);
                 break;
             }
             DWORD required = 0;
-            SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr);
+            driver::SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr);
             std::vector<std::uint8_t> block(required);
             auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data());
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
             EXPECT_TRUE(
-                SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
+                driver::SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
             paths.emplace_back(detail->DevicePath);
         }
-        SetupDiDestroyDeviceInfoList(list);
+        driver::SetupDiDestroyDeviceInfoList(list);
         return paths;
     }
     HANDLE open(const std::string& name) {
-        HANDLE h = CreateFileA(devicePathFor(name).c_str(), GENERIC_READ | GENERIC_WRITE,
+        HANDLE h = driver::CreateFileA(devicePathFor(name).c_str(), GENERIC_READ | GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_OVERLAPPED, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
@@ -91,16 +91,16 @@ protected:
         return h;
     }
     HANDLE event() {
-        HANDLE e = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        HANDLE e = driver::CreateEventA(nullptr, FALSE, FALSE, nullptr);
         handles.push_back(e);
         return e;
     }
     static DWORD control(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out,
                          DWORD outSize, DWORD* returned = nullptr) {
         DWORD count = 0;
-        const BOOL ok = DeviceIoControl(h, code, const_cast<void*>(in), inSize, out, outSize,
+        const BOOL ok = driver::DeviceIoControl(h, code, const_cast<void*>(in), inSize, out, outSize,
                                         returned != nullptr ? returned : &count, nullptr);
-        return ok ? 0 : GetLastError();
+        return ok ? 0 : driver::GetLastError();
     }
     static DWORD configure(HANDLE h) {
         std::uint8_t request[260] = {0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08};
@@ -119,18 +119,18 @@ protected:
 TEST_F(StandIn, DeviceListIsASnapshotInPublicationOrder) {
     add("a");
     auto b = add("b");
-    HDEVINFO list = SetupDiGetClassDevsA(&Class, nullptr, nullptr, 0x12);
+    HDEVINFO list = driver::SetupDiGetClassDevsA(&Class, nullptr, nullptr, 0x12);
     add("c");    // after the snapshot
     b->unplug(); // also after it
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
-    EXPECT_TRUE(SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 1, &data));
-    EXPECT_FALSE(SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 2, &data));
-    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
+    EXPECT_TRUE(driver::SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 1, &data));
+    EXPECT_FALSE(driver::SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 2, &data));
+    EXPECT_EQ(driver::GetLastError(), ERROR_NO_MORE_ITEMS);
     // Another class has no interfaces in this list.
-    EXPECT_FALSE(SetupDiEnumDeviceInterfaces(list, nullptr, &OtherClass, 0, &data));
-    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
-    SetupDiDestroyDeviceInfoList(list);
+    EXPECT_FALSE(driver::SetupDiEnumDeviceInterfaces(list, nullptr, &OtherClass, 0, &data));
+    EXPECT_EQ(driver::GetLastError(), ERROR_NO_MORE_ITEMS);
+    driver::SetupDiDestroyDeviceInfoList(list);
     EXPECT_EQ(listed(), (std::vector<std::string>{devicePathFor("a"), devicePathFor("c")}));
 }
 
@@ -149,32 +149,32 @@ TEST_F(StandIn, EnvironmentSimulatorComesFirst) {
 
 TEST_F(StandIn, DetailRequestsAreCheckedLikeSetupApi) {
     add("dev");
-    HDEVINFO list = SetupDiGetClassDevsA(&Class, nullptr, nullptr, 0x12);
+    HDEVINFO list = driver::SetupDiGetClassDevsA(&Class, nullptr, nullptr, 0x12);
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = 28; // a 32-bit build's size is not this build's
-    EXPECT_FALSE(SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 0, &data));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_USER_BUFFER);
+    EXPECT_FALSE(driver::SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 0, &data));
+    EXPECT_EQ(driver::GetLastError(), ERROR_INVALID_USER_BUFFER);
     data.cbSize = sizeof data;
-    ASSERT_TRUE(SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 0, &data));
+    ASSERT_TRUE(driver::SetupDiEnumDeviceInterfaces(list, nullptr, &Class, 0, &data));
     DWORD required = 0;
-    EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_FALSE(driver::SetupDiGetDeviceInterfaceDetailA(list, &data, nullptr, 0, &required, nullptr));
+    EXPECT_EQ(driver::GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(required, offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) +
                             devicePathFor("dev").size() + 1);
     std::vector<std::uint8_t> block(required);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data());
     detail->cbSize = 5; // the 32-bit fixed size
-    EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_USER_BUFFER);
+    EXPECT_FALSE(driver::SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
+    EXPECT_EQ(driver::GetLastError(), ERROR_INVALID_USER_BUFFER);
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
     EXPECT_FALSE(
-        SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required - 1, nullptr, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_TRUE(SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
+        driver::SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required - 1, nullptr, nullptr));
+    EXPECT_EQ(driver::GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_TRUE(driver::SetupDiGetDeviceInterfaceDetailA(list, &data, detail, required, nullptr, nullptr));
     EXPECT_STREQ(detail->DevicePath, devicePathFor("dev").c_str());
-    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(list));
-    EXPECT_FALSE(SetupDiDestroyDeviceInfoList(list));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_TRUE(driver::SetupDiDestroyDeviceInfoList(list));
+    EXPECT_FALSE(driver::SetupDiDestroyDeviceInfoList(list));
+    EXPECT_EQ(driver::GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(StandIn, DeviceRefusingToOpenHidesNoOtherDevice) {
@@ -182,10 +182,10 @@ TEST_F(StandIn, DeviceRefusingToOpenHidesNoOtherDevice) {
     add("fine");
     EXPECT_EQ(listed().size(), 2u);
     EXPECT_EQ(open("refuses"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(driver::GetLastError(), ERROR_ACCESS_DENIED);
     EXPECT_NE(open("fine"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(open("never-listed"), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(driver::GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(StandIn, RequestsWithOtherSizesOrCodesAreRefused) {
@@ -232,25 +232,25 @@ TEST_F(StandIn, PipesBindOnceEachAfterConfiguration) {
 TEST_F(StandIn, ClosingTheLastHandleUnconfiguresTheDevice) {
     add("dev");
     listed();
-    HANDLE device = CreateFileA(devicePathFor("dev").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+    HANDLE device = driver::CreateFileA(devicePathFor("dev").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     ASSERT_EQ(configure(device), 0u);
-    CloseHandle(device);
+    driver::CloseHandle(device);
     HANDLE pipe = open("dev");
     EXPECT_EQ(bind(pipe, 0x81), ERROR_NOT_READY);
-    EXPECT_FALSE(CloseHandle(device));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(driver::CloseHandle(device));
+    EXPECT_EQ(driver::GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(StandIn, WaitsLetTheTestClockRunToTheLimitOrTheNextCompletion) {
     HANDLE e = event();
-    EXPECT_EQ(WaitForSingleObject(e, 1234), WAIT_TIMEOUT);
+    EXPECT_EQ(driver::WaitForSingleObject(e, 1234), WAIT_TIMEOUT);
     EXPECT_EQ(clock.nowMs(), 1234u);
     // Nothing can ever signal it: an endless wait is reported instead of hanging.
-    EXPECT_EQ(WaitForSingleObject(e, INFINITE), WAIT_FAILED);
-    EXPECT_EQ(GetLastError(), ERROR_POSSIBLE_DEADLOCK);
-    EXPECT_EQ(WaitForSingleObject(nullptr, 10), WAIT_FAILED);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(driver::WaitForSingleObject(e, INFINITE), WAIT_FAILED);
+    EXPECT_EQ(driver::GetLastError(), ERROR_POSSIBLE_DEADLOCK);
+    EXPECT_EQ(driver::WaitForSingleObject(nullptr, 10), WAIT_FAILED);
+    EXPECT_EQ(driver::GetLastError(), ERROR_INVALID_HANDLE);
 
     auto dev = add("dev");
     listed();
@@ -263,25 +263,25 @@ TEST_F(StandIn, WaitsLetTheTestClockRunToTheLimitOrTheNextCompletion) {
     std::uint8_t data[8] = {};
     OVERLAPPED ov{};
     ov.hEvent = e;
-    EXPECT_FALSE(ReadFile(in, data, 8, nullptr, &ov));
-    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_FALSE(driver::ReadFile(in, data, 8, nullptr, &ov));
+    EXPECT_EQ(driver::GetLastError(), ERROR_IO_PENDING);
     DWORD n = 0;
-    EXPECT_FALSE(GetOverlappedResult(in, &ov, &n, FALSE));
-    EXPECT_EQ(GetLastError(), ERROR_IO_INCOMPLETE);
-    EXPECT_EQ(WaitForSingleObject(e, INFINITE), WAIT_OBJECT_0);
+    EXPECT_FALSE(driver::GetOverlappedResult(in, &ov, &n, FALSE));
+    EXPECT_EQ(driver::GetLastError(), ERROR_IO_INCOMPLETE);
+    EXPECT_EQ(driver::WaitForSingleObject(e, INFINITE), WAIT_OBJECT_0);
     EXPECT_EQ(clock.nowMs(), 1934u);
-    EXPECT_TRUE(GetOverlappedResult(in, &ov, &n, FALSE));
+    EXPECT_TRUE(driver::GetOverlappedResult(in, &ov, &n, FALSE));
     EXPECT_EQ(n, 3u);
     EXPECT_EQ(data[2], 3);
     // Auto-reset: the wait consumed the signal.
-    EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(driver::WaitForSingleObject(e, 0), WAIT_TIMEOUT);
 }
 
 TEST_F(StandIn, ClosingAHandleUnderAPendingReadLeavesTheCallersMemoryAlone) {
     auto dev = add("dev");
     listed();
     HANDLE device = open("dev");
-    HANDLE in = CreateFileA(devicePathFor("dev").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE in = driver::CreateFileA(devicePathFor("dev").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     ASSERT_EQ(configure(device), 0u);
     ASSERT_EQ(bind(in, 0x81), 0u);
@@ -289,16 +289,16 @@ TEST_F(StandIn, ClosingAHandleUnderAPendingReadLeavesTheCallersMemoryAlone) {
     auto data = std::make_unique<std::uint8_t[]>(8);
     auto ov = std::make_unique<OVERLAPPED>();
     ov->hEvent = e;
-    EXPECT_FALSE(ReadFile(in, data.get(), 8, nullptr, ov.get()));
+    EXPECT_FALSE(driver::ReadFile(in, data.get(), 8, nullptr, ov.get()));
     EXPECT_EQ(counters().transfersPending, 1u);
-    EXPECT_TRUE(CloseHandle(in));
+    EXPECT_TRUE(driver::CloseHandle(in));
     EXPECT_EQ(counters().transfersPending, 0u);
     EXPECT_EQ(dev->cancellations(), 1);
     ov.reset();
     data.reset();
     // A reply arriving now has nobody to go to and touches nothing (AddressSanitizer watches).
     dev->queueReply({9, 9, 9, 9, 9, 9, 9, 9});
-    EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(driver::WaitForSingleObject(e, 0), WAIT_TIMEOUT);
 }
 
 TEST_F(StandIn, SimulatedDeviceAnswersTheInstrumentsCommands) {
@@ -322,18 +322,18 @@ TEST_F(StandIn, SimulatedDeviceAnswersTheInstrumentsCommands) {
     OVERLAPPED ov{};
     ov.hEvent = e;
     DWORD n = 0;
-    WriteFile(out, frame, 8, nullptr, &ov);
-    EXPECT_TRUE(GetOverlappedResult(out, &ov, &n, TRUE));
+    driver::WriteFile(out, frame, 8, nullptr, &ov);
+    EXPECT_TRUE(driver::GetOverlappedResult(out, &ov, &n, TRUE));
     EXPECT_EQ(n, 8u);
-    ReadFile(in, frame, 8, nullptr, &ov);
-    EXPECT_TRUE(GetOverlappedResult(in, &ov, &n, TRUE));
+    driver::ReadFile(in, frame, 8, nullptr, &ov);
+    EXPECT_TRUE(driver::GetOverlappedResult(in, &ov, &n, TRUE));
     EXPECT_EQ(std::vector<std::uint8_t>(frame, frame + 8),
               (std::vector<std::uint8_t>{0x5A, 0x02, 0x15, 0, 0, 0, 0, 0}));
     // Unplugged: gone from lists, and its handles fail at once.
     instrument->unplug();
     EXPECT_TRUE(listed().empty());
-    EXPECT_FALSE(WriteFile(out, frame, 8, nullptr, &ov));
-    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_FALSE(driver::WriteFile(out, frame, 8, nullptr, &ov));
+    EXPECT_EQ(driver::GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
 }
 
 TEST_F(StandIn, RealDevicesWithoutAMatchAddNothing) {

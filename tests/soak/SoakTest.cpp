@@ -15,6 +15,7 @@
 #include "SimulatedDevice.h"
 #include "SimulatedInstrument.h"
 #include "TestEnvironment.h"
+#include "UsbOsCalls.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,7 @@ std::string expectedMode(const simulator::EncodedReading& r) {
 }
 
 TEST(Soak, PollTicksWithRandomFaultsLoseNoReadingAndLeakNoHandle) {
+    setUsbOsCalls(standInOsCalls()); // the stand-in's devices, on Windows too
     unsetEnvironment("ZT40_SIMULATOR");
     driver::withdrawAll();
     driver::setRealDevicesEnabled(false);

@@ -80,7 +80,7 @@ protected:
                 out.push_back("close:" + e.device);
                 break;
             case DeviceCall::Kind::Control:
-                std::snprintf(code, sizeof code, "%08x", e.code);
+                std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(e.code));
                 out.push_back(std::string("control:") + code + ":" + e.device);
                 break;
             case DeviceCall::Kind::Write:
