@@ -38,7 +38,7 @@ options=(
     -DFEATURE_testlib=ON -DFEATURE_printsupport=ON -DFEATURE_widgets=ON
     -DFEATURE_openssl=OFF -DFEATURE_vulkan=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
 )
-key=$(printf '%s\n' "$version" "$compiler" "${options[@]}" "$(sha256sum "$root/cmake/mingw-w64-x86_64.cmake")" |
+key=$(printf '%s\n' "$version" "$compiler" "${options[@]}" "$(sha256sum <"$root/cmake/mingw-w64-x86_64.cmake")" |
       sha256sum | cut -c1-12)
 prefix=$cache/qt-$upstream-mingw-$key
 
