@@ -130,29 +130,6 @@ TEST(ProgramFiles, LicencesPageNamesEveryInstalledLicenceText) {
     }
 }
 
-// The GNU texts are the licences their names say, not one copied over another.
-TEST(ProgramFiles, LicenceTextsAreTheNamedLicences) {
-    struct Text {
-        const char* file;
-        const char* title;
-        const char* version;
-    };
-    for (const Text& t :
-         {Text{"GPL-3.txt", "GNU GENERAL PUBLIC LICENSE", "Version 3, 29 June 2007"},
-          Text{"LGPL-3.txt", "GNU LESSER GENERAL PUBLIC LICENSE", "Version 3, 29 June 2007"},
-          Text{"LGPL-2.1.txt", "GNU LESSER GENERAL PUBLIC LICENSE", "Version 2.1, February 1999"},
-          Text{"GCC-exception-3.1.txt", "GCC RUNTIME LIBRARY EXCEPTION",
-               "Version 3.1, 31 March 2009"}}) {
-        SCOPED_TRACE(t.file);
-        // The first two lines with text: the title and the version.
-        QList<QByteArray> lines;
-        for (const QByteArray& line : readProgramFile(QString("licences/") + t.file).split('\n'))
-            if (!line.trimmed().isEmpty() && lines.size() < 2)
-                lines.append(line.trimmed());
-        EXPECT_EQ(lines, (QList<QByteArray>{t.title, t.version}));
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {

@@ -22,10 +22,8 @@ struct PlotCall {
     QRectF box;            // rectangle, a text's box, a circle's bounds
     QString text;
     QColor pen;
-    double penWidth = 0;
     Qt::PenStyle penStyle = Qt::SolidLine;
     QColor brush;
-    double font = 0;
     std::optional<QRectF> clip;
 
     // Bounds of the points of a polyline or polygon.
@@ -47,9 +45,8 @@ class RecordingPlotCanvas : public PlotCanvas {
 public:
     std::vector<PlotCall> calls;
 
-    void setPen(const QColor& colour, double width, Qt::PenStyle style) override {
+    void setPen(const QColor& colour, double /*width*/, Qt::PenStyle style) override {
         pen_ = colour;
-        penWidth_ = width;
         penStyle_ = style;
     }
     void setBrush(const QColor& colour) override { brush_ = colour; }
@@ -97,12 +94,11 @@ public:
 
 private:
     void add(PlotCall::Kind kind, QList<QPointF> points, QRectF box = {}, QString text = {}) {
-        calls.push_back({kind, std::move(points), box, std::move(text), pen_, penWidth_, penStyle_,
-                         brush_, font_, clip_});
+        calls.push_back(
+            {kind, std::move(points), box, std::move(text), pen_, penStyle_, brush_, clip_});
     }
 
     QColor pen_;
-    double penWidth_ = 0;
     Qt::PenStyle penStyle_ = Qt::SolidLine;
     QColor brush_;
     double font_ = 12;
