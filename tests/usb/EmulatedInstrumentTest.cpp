@@ -12,6 +12,10 @@
 #include <malloc.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -77,6 +81,46 @@ protected:
     static bool closed(const EmulatedDevice& device) {
         return eventually([&] { return device.openFiles() == 0; });
     }
+    // Runs `call`, which waits for a cancelled transfer to come back: were the cancellation
+    // never to complete, it would wait for ever. A watchdog pulls the device's cable after
+    // `limit` of real time, which ends every transfer, so that the call returns and the test
+    // fails saying why; false then. Should even that not bring it back, the test program ends.
+    template <class Call>
+    bool returnsWithin(std::chrono::milliseconds limit, EmulatedDevice& device, Call call) {
+        std::mutex mutex;
+        std::condition_variable returned;
+        bool done = false;
+        bool rescued = false;
+        std::thread watchdog([&] {
+            std::unique_lock lock(mutex);
+            if (returned.wait_for(lock, limit, [&] { return done; })) {
+                return;
+            }
+            rescued = true;
+            lock.unlock();
+            unplug(device);
+            lock.lock();
+            if (!returned.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
+                std::fputs("A cancelled transfer came back neither by itself nor when its device "
+                           "was pulled: the test program stops here.\n",
+                           stderr);
+                std::abort();
+            }
+        });
+        call();
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        returned.notify_all();
+        watchdog.join();
+        if (rescued) {
+            ADD_FAILURE() << "The cancelled transfer did not come back within " << limit.count()
+                          << " ms: the cancellation never completed (the device was pulled to "
+                             "end the wait).";
+        }
+        return !rescued;
+    }
 
     std::vector<std::unique_ptr<EmulatedDevice>> made;
     std::vector<EmulatedDevice*> plugged;
@@ -109,7 +153,8 @@ TEST_F(EmulatedInstrumentTest, FoundAmongOtherDevicesClaimedAndPolled) {
 }
 
 // The read never comes; the cancelled transfer comes back only 150 ms after the
-// cancellation, and the exchange must not return before that.
+// cancellation, and the exchange must not return before that, nor wait for ever when the
+// cancellation does not complete.
 TEST_F(EmulatedInstrumentTest, ReadThatNeverCompletesIsCancelledAtItsLimitAndTheNextWorks) {
     EmulatedDevice* meter = &plug(5);
     meter->setCancelLatencyMs(150);
@@ -123,7 +168,10 @@ TEST_F(EmulatedInstrumentTest, ReadThatNeverCompletesIsCancelledAtItsLimitAndThe
     InstrumentFrame frame{0x5A, 0, 0, 0, 0, 0, 0, 0};
     const std::uint64_t start = clock.nowMs();
     const auto realStart = Clock::now();
-    EXPECT_FALSE(link.Exchange(frame));
+    bool exchanged = true;
+    ASSERT_TRUE(
+        returnsWithin(std::chrono::seconds(3), *meter, [&] { exchanged = link.Exchange(frame); }));
+    EXPECT_FALSE(exchanged);
     EXPECT_EQ(clock.nowMs() - start, 5000u);
     EXPECT_GE(Clock::now() - realStart, std::chrono::milliseconds(150));
     EXPECT_EQ(meter->discards(), 1);
