@@ -29,9 +29,8 @@ bool useQtTranslations(int language) {
         delete active;
         active = nullptr;
     }
-    const char* name = language == LanguageGerman   ? "qtbase_de"
-                       : language == LanguageFrench ? "qtbase_fr"
-                                                    : nullptr;
+    const Language* entry = languageEntry(language);
+    const char* name = entry != nullptr ? entry->qtTranslation : nullptr;
     if (name == nullptr)
         return false;
     auto* translator = new QTranslator(QCoreApplication::instance());

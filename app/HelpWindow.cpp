@@ -55,7 +55,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 QString HelpWindow::contentsPage(const QString& dataDirectory, int language) {
-    const char* folder = language == LanguageGerman ? "help/de/" : "help/en/";
+    const Language* entry = languageEntry(language);
+    const char* folder = entry != nullptr ? entry->helpFolder : Languages[0].helpFolder;
     return dataDirectory + QLatin1String(folder) + QStringLiteral("index.html");
 }
 

@@ -30,9 +30,8 @@ TselectLanguage::TselectLanguage(QWidget* parent) : QDialog(parent) {
     RadioGroup1->setObjectName("RadioGroup1");
     RadioGroup1->setGeometry(104, 32, 185, 105);
     group_ = new QButtonGroup(this);
-    const char* items[3] = {"English", "German", "Francais"};
-    for (int i = 0; i < 3; ++i) {
-        auto* item = new QRadioButton(items[i], RadioGroup1);
+    for (int i = 0; i < LanguageCount; ++i) {
+        auto* item = new QRadioButton(Languages[static_cast<std::size_t>(i)].name, RadioGroup1);
         item->setObjectName(QString("RadioItem%1").arg(i));
         item->setGeometry(8, 10 + i * 30, 169, 22);
         group_->addButton(item, i);

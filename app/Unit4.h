@@ -1,6 +1,8 @@
 // The language dialog: the same texts in every language; the item index is the language number.
 #pragma once
 
+#include "Languages.h"
+
 #include <QDialog>
 
 #include <array>
@@ -28,7 +30,7 @@ public:
     static constexpr int ResultCancel = 2;
 
     QGroupBox* RadioGroup1 = nullptr;
-    std::array<QRadioButton*, 3> RadioItems{};
+    std::array<QRadioButton*, LanguageCount> RadioItems{};
     QPushButton* Button1 = nullptr;
 
     void reject() override;

@@ -30,7 +30,7 @@ struct LanguageLabels {
     const char* licensee;
     const char* author;
 };
-constexpr std::array<LanguageLabels, 3> LanguageTexts = {{
+constexpr std::array<LanguageLabels, LanguageCount> LanguageTexts = {{
     {"Licensee", "Author: Jorin Valbek"},
     {"Lizenznehmer", "Autor: Jorin Valbek"},
     {"Licenci\xE9", "Auteur: Jorin Valbek"},

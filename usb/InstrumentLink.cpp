@@ -29,7 +29,7 @@ bool InstrumentLink::Open() {
     std::memset(&config, 0, sizeof config);
     config.configurationIndex = 0;
     config.interfaceCount = 1;
-    config.settings[0] = {0, 0, InstrumentUsb::FrameLength};
+    config.settings[0] = {0, 0, FrameLength};
 
     HDEVINFO list = GetDeviceList(&UsbioInterfaceClass);
     if (list == nullptr) {
@@ -37,7 +37,7 @@ bool InstrumentLink::Open() {
     }
     DeviceListGuard guard(list);
 
-    for (int instance = 0; instance < InstrumentUsb::InstancesTried; ++instance) {
+    for (int instance = 0; instance < InstancesTried; ++instance) {
         if (Device_.Open(instance, list, &UsbioInterfaceClass) != UsbStatus::Success) {
             return false;
         }
@@ -68,16 +68,14 @@ bool InstrumentLink::OpenInstrumentAt(int instance, HDEVINFO list,
 }
 
 bool InstrumentLink::Exchange(InstrumentFrame& frame) {
-    DWORD count = InstrumentUsb::FrameLength;
-    if (OutPipe_.TimedWrite(frame.data(), count, InstrumentUsb::TimeLimitMs) !=
-            UsbStatus::Success ||
-        count != InstrumentUsb::FrameLength) {
+    DWORD count = FrameLength;
+    if (OutPipe_.TimedWrite(frame.data(), count, TimeLimitMs) != UsbStatus::Success ||
+        count != FrameLength) {
         return false;
     }
-    count = InstrumentUsb::FrameLength;
-    return InPipe_.TimedRead(frame.data(), count, InstrumentUsb::TimeLimitMs) ==
-               UsbStatus::Success &&
-           count == InstrumentUsb::FrameLength;
+    count = FrameLength;
+    return InPipe_.TimedRead(frame.data(), count, TimeLimitMs) == UsbStatus::Success &&
+           count == FrameLength;
 }
 
 bool InstrumentLink::Close() {

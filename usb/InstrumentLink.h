@@ -19,14 +19,12 @@ inline constexpr GUID UsbioInterfaceClass = {
      InstrumentUsb::DriverInterfaceClass.data4[4], InstrumentUsb::DriverInterfaceClass.data4[5],
      InstrumentUsb::DriverInterfaceClass.data4[6], InstrumentUsb::DriverInterfaceClass.data4[7]}};
 
-namespace InstrumentUsb {
-inline constexpr int InstancesTried = 127; // 0 to 126
-inline constexpr DWORD FrameLength = 8;
-inline constexpr DWORD TimeLimitMs = 5000;
-} // namespace InstrumentUsb
-
 class InstrumentLink {
 public:
+    static constexpr int InstancesTried = 127; // 0 to 126
+    static constexpr DWORD FrameLength = 8;
+    static constexpr DWORD TimeLimitMs = 5000;
+
     // True when the instrument was found, configured and both pipes are bound.
     bool Open();
     // Sends the frame's 8 bytes, then receives the 8-byte reply into the same frame.

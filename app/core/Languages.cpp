@@ -10,13 +10,10 @@ std::int32_t ActiveLanguage = 0;
 
 namespace {
 
-// Slot by slot: English, German, French. Non-ASCII letters are Windows-1252 escapes,
-// split from the following letters so that they are not read as hex digits.
-struct SlotTexts {
-    const char* english;
-    const char* german;
-    const char* french;
-};
+// Slot by slot, one text per language in the order of Languages: English, German, French.
+// Non-ASCII letters are Windows-1252 escapes, split from the following letters so that they
+// are not read as hex digits.
+using SlotTexts = std::array<const char*, LanguageCount>;
 
 constexpr std::array<SlotTexts, FilledSlots> Texts{{
     {"Couldn't open port! Please restart application to retry!",
@@ -55,27 +52,22 @@ constexpr std::array<SlotTexts, FilledSlots> Texts{{
     {"", "", ""},
 }};
 
+// The tables by language number.
+const std::array<LanguageTable*, LanguageCount> Tables{&EnglishTable, &GermanTable, &FrenchTable};
+
 } // namespace
 
 void FillLanguageTables() {
     for (std::size_t i = 0; i < Texts.size(); ++i) {
-        EnglishTable[i] = Texts[i].english;
-        GermanTable[i] = Texts[i].german;
-        FrenchTable[i] = Texts[i].french;
+        for (std::size_t l = 0; l < Tables.size(); ++l) {
+            (*Tables[l])[i] = Texts[i][l];
+        }
     }
 }
 
 const LanguageTable* languageTable(int language) {
-    switch (language) {
-    case LanguageEnglish:
-        return &EnglishTable;
-    case LanguageGerman:
-        return &GermanTable;
-    case LanguageFrench:
-        return &FrenchTable;
-    default:
-        return nullptr;
-    }
+    return languageEntry(language) != nullptr ? Tables[static_cast<std::size_t>(language)]
+                                              : nullptr;
 }
 
 bool copyLanguageToUiText(int language) {
@@ -98,15 +90,8 @@ std::string uiText(int slot) {
 }
 
 std::string helpFileName(int language) {
-    switch (language) {
-    case LanguageEnglish:
-    case LanguageFrench:
-        return "hilfe_e.chm";
-    case LanguageGerman:
-        return "hilfe.chm";
-    default:
-        return {};
-    }
+    const Language* entry = languageEntry(language);
+    return entry != nullptr ? entry->helpFile : "";
 }
 
 const ExportTexts& exportTexts(int language) {

@@ -1,8 +1,15 @@
-// The three language tables, the active text set UiText and the active language number.
-// Every text here is Windows-1252 bytes; it becomes a QString only on a control.
+// The languages: the three language tables, the active text set UiText and the active
+// language number, and what else each language brings (its help, Qt's own translation, its
+// name in the language dialog). Every text here is Windows-1252 bytes; it becomes a QString
+// only on a control.
+//
+// A further language is one more entry in Languages (and LanguageCount), one more text in the
+// slot table and in each of our own text sets (the compiler names every set that lacks it),
+// its flag icon and its help file.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +24,29 @@ using LanguageTable = std::array<const char*, LanguageTableSize>;
 inline constexpr int LanguageEnglish = 0;
 inline constexpr int LanguageGerman = 1;
 inline constexpr int LanguageFrench = 2;
+inline constexpr int LanguageCount = 3;
+
+// What a language brings besides its table.
+struct Language {
+    const char* name;          // its item in the language dialog
+    const char* helpFile;      // the compiled help file
+    const char* helpFolder;    // the help window's pages
+    const char* qtTranslation; // Qt's own dialogs; nullptr: Qt's own English
+};
+
+// By language number.
+inline constexpr std::array<Language, LanguageCount> Languages{{
+    {"English", "hilfe_e.chm", "help/en/", nullptr},
+    {"German", "hilfe.chm", "help/de/", "qtbase_de"},
+    // No French help yet: the English one.
+    {"Francais", "hilfe_e.chm", "help/en/", "qtbase_fr"},
+}};
+
+// The entry of a language number; nullptr outside 0 to LanguageCount - 1.
+inline const Language* languageEntry(int number) {
+    return number >= 0 && number < LanguageCount ? &Languages[static_cast<std::size_t>(number)]
+                                                 : nullptr;
+}
 
 // Slots read by the windows.
 namespace Slot {
@@ -61,19 +91,21 @@ bool copyLanguageToUiText(int language);
 // The text of a UiText slot; an empty entry or a slot out of range reads as "".
 std::string uiText(int slot);
 
-// Help file of a language: French has none of its own and uses the English one;
-// "" for a number outside 0 to 2.
+// Help file of a language (Languages' helpFile); "" for a number outside 0 to 2.
 std::string helpFileName(int language);
 
 // Our own texts come apart from the tables, so that their 26 slots stay as they are: one
 // struct per topic, the texts of a language from a function of the language number (English
-// for a number outside 0 to 2), placeholders %1, %2 filled by the caller.
+// for a number outside the languages), placeholders %1, %2 filled by the caller.
 
-// One of three texts by language number, English for a number outside 0 to 2.
-template <typename Texts>
-const Texts& ofLanguage(int language, const Texts& english, const Texts& german,
-                        const Texts& french) {
-    return language == LanguageGerman ? german : language == LanguageFrench ? french : english;
+// The text set of a language number, from one set per language in the order of Languages;
+// English for a number outside them.
+template <typename Texts, typename... Others>
+const Texts& ofLanguage(int language, const Texts& english, const Others&... others) {
+    static_assert(sizeof...(Others) + 1 == LanguageCount, "one text set per language");
+    const std::array<const Texts*, LanguageCount> sets{&english, &others...};
+    return language >= 0 && language < LanguageCount ? *sets[static_cast<std::size_t>(language)]
+                                                     : english;
 }
 
 // Our own texts of the export.

@@ -60,18 +60,6 @@ void chooseLanguage(TMainForm& form, int item) {
     form.langButtonClick();
 }
 
-UrlRecorder::UrlRecorder(QStringList schemes) : schemes_(std::move(schemes)) {
-    for (const QString& scheme : schemes_) {
-        QDesktopServices::setUrlHandler(scheme, this, "open");
-    }
-}
-
-UrlRecorder::~UrlRecorder() {
-    for (const QString& scheme : schemes_) {
-        QDesktopServices::unsetUrlHandler(scheme);
-    }
-}
-
 std::string readFile(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Program.h"
+#include "UrlRecorder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -31,21 +32,6 @@ void clickButton(QWidget* window, const QString& text);
 
 // Opens the language dialog with the language button, chooses item `item` and confirms it.
 void chooseLanguage(TMainForm& form, int item);
-
-// Receives what the program hands to the desktop (QDesktopServices) under these URL schemes,
-// for its lifetime.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    explicit UrlRecorder(QStringList schemes);
-    ~UrlRecorder() override;
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-
-private:
-    QStringList schemes_;
-};
 
 std::string readFile(const QString& path);
 void writeFile(const QString& path, const std::string& bytes);

@@ -2,6 +2,7 @@
 #include "Shell.h"
 #include "DesktopApplications.h"
 #include "Spreadsheet.h"
+#include "UrlRecorder.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -19,26 +20,10 @@
 namespace zt40::platform {
 namespace {
 
-// Receives what QDesktopServices hands to a registered scheme handler.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
+// Links and documents reach the desktop through its scheme handlers, recorded here.
 class Shell : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const char* scheme : {"https", "mailto", "file"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &recorder, "open");
-    }
-    void TearDown() override {
-        for (const char* scheme : {"https", "mailto", "file"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-    }
-    UrlRecorder recorder;
+    test::UrlRecorder recorder{{"https", "mailto", "file"}};
 };
 
 TEST_F(Shell, WebAndMailLinksReachTheDesktopUnchanged) {
@@ -297,5 +282,3 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
-
-#include "ShellTest.moc"

@@ -555,11 +555,11 @@ TEST(ClosedPipe, TransfersFailAtSubmissionWithInvalidHandle) {
     std::array<std::uint8_t, 8> frame{};
     DWORD count = 8;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(pipe.TimedWrite(frame.data(), count, InstrumentUsb::TimeLimitMs),
+    EXPECT_EQ(pipe.TimedWrite(frame.data(), count, InstrumentLink::TimeLimitMs),
               ERROR_INVALID_HANDLE);
     EXPECT_EQ(count, 0u);
     count = 8;
-    EXPECT_EQ(pipe.TimedRead(frame.data(), count, InstrumentUsb::TimeLimitMs),
+    EXPECT_EQ(pipe.TimedRead(frame.data(), count, InstrumentLink::TimeLimitMs),
               ERROR_INVALID_HANDLE);
     EXPECT_EQ(count, 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
