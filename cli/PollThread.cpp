@@ -111,10 +111,12 @@ void PollThread::run() {
             measureDue_ = true;
             nextMeasure = std::max(nextMeasure + *period, now);
         }
-        // As a click on the Measure button, but not while the serial number is still being
-        // read (a measure command ends that for the whole run), nor while a reading waits to
-        // be read out (the new one would replace it unread): then at a later tick.
-        if (measureDue_ && found_ && connected_ && !readingOut() &&
+        // As a click on the Measure button, but only once the instrument is found (a measure
+        // command would end the reading of its serial number for the whole run) and answers,
+        // and not while a reading is being fetched (the new one would replace it unread):
+        // otherwise at a later tick.
+        if (measureDue_ && found_ && poll_.connectionState() == ConnectionState::Connected &&
+            !poll_.readingInProgress() &&
             (!measuredAt_ || now - *measuredAt_ >= MeasureReadOutLimit)) {
             measureDue_ = false;
             measuredAt_ = now;
@@ -134,15 +136,6 @@ void PollThread::run() {
     std::lock_guard lock(mutex_);
     finished_ = true;
     changed_.notify_all();
-}
-
-bool PollThread::readingOut() const {
-    const bool firstHalfIn =
-        poll_.lastReplyCode() == Code::ReadMeasurement && poll_.lastHalf() == 0;
-    const bool secondHalfIn =
-        poll_.lastReplyCode() == Code::ReadMeasurement && poll_.lastHalf() == 1;
-    return (poll_.pollState() == PollState::AskFirstHalf && firstHalfIn) ||
-           (poll_.pollState() == PollState::AskSecondHalf && !secondHalfIn);
 }
 
 void PollThread::setTimer1Enabled(bool enabled) {
@@ -219,13 +212,7 @@ bool PollThread::Open() {
         diagnosis_.clear();
     }
     if (link_.Open()) {
-        connected_ = true;
-        waiting_ = false;
-        reconnecting_ = opened_;
-        if (!opened_) {
-            opened_ = true;
-            push({PollEvent::Kind::Opened, {}, {}});
-        }
+        cannotOpenTold_ = false;
         return true;
     }
     std::string reason;
@@ -234,28 +221,38 @@ bool PollThread::Open() {
         reason = std::exchange(diagnosis_, {});
     }
     // Told once while waiting, and again whenever the USB layer finds something in the way.
-    if (!reason.empty() || !waiting_) {
+    if (!reason.empty() || !cannotOpenTold_) {
         push({PollEvent::Kind::CannotOpen, reason.empty() ? NotFound : reason, {}});
     }
-    waiting_ = true;
+    cannotOpenTold_ = true;
     return false;
 }
 
 bool PollThread::Exchange(InstrumentFrame& frame) {
-    const bool ok = link_.Exchange(frame);
-    if (ok && reconnecting_) {
-        reconnecting_ = false;
-        push(identified(PollEvent::Kind::Reconnected));
-    }
-    return ok;
+    return link_.Exchange(frame);
 }
 
 void PollThread::Close() {
     link_.Close();
-    connected_ = false;
-    reconnecting_ = false;
-    measuredAt_.reset();
-    push({PollEvent::Kind::Lost, {}, {}});
+}
+
+void PollThread::connectionStateChanged(ConnectionState from, ConnectionState to) {
+    switch (to) {
+    case ConnectionState::Opened:
+        push({PollEvent::Kind::Opened, {}, {}});
+        break;
+    case ConnectionState::Connected:
+        if (from == ConnectionState::Reopened) {
+            push(identified(PollEvent::Kind::Reconnected));
+        }
+        break;
+    case ConnectionState::Lost:
+        measuredAt_.reset();
+        push({PollEvent::Kind::Lost, {}, {}});
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace zt40::cli

@@ -59,8 +59,6 @@ private:
     void run();
     void push(PollEvent event);
     void diagnosed(const std::string& line);
-    // Between the first and the second half of a reading.
-    bool readingOut() const;
     // An event with the serial number and firmware read so far.
     PollEvent identified(PollEvent::Kind kind) const;
 
@@ -83,6 +81,7 @@ private:
     bool Open() override;
     bool Exchange(InstrumentFrame& frame) override;
     void Close() override;
+    void connectionStateChanged(ConnectionState from, ConnectionState to) override;
 
     const Settings settings_;
     const std::function<void()> wake_;
@@ -104,13 +103,10 @@ private:
     std::chrono::milliseconds interval1_{PollIntervalStartMs};
     Clock::time_point due1_{};
     Clock::time_point due2_{};
-    bool opened_ = false;
-    bool waiting_ = false;      // an open failed since the channel was last open
-    bool reconnecting_ = false; // reopened, no exchange yet
+    bool cannotOpenTold_ = false; // since the channel was last open
     bool found_ = false;
     bool measureDue_ = false;
     std::optional<Clock::time_point> measuredAt_; // a measurement not read out yet
-    bool connected_ = false;
     std::string firmware_;
     QDateTime now_;
 };

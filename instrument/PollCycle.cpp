@@ -1,14 +1,18 @@
 #include "PollCycle.h"
 
+#include <utility>
+
 namespace zt40 {
 
 void PollCycle::start() {
     if (env_.Open()) {
         env_.setTimer1Enabled(true);
         env_.setTimer1Interval(PollIntervalStartMs);
+        setConnection(ConnectionState::Opened);
     } else {
         env_.setStatusText(env_.uiText(SlotCannotOpen));
         env_.setTimer2Enabled(true);
+        setConnection(ConnectionState::Waiting);
     }
 }
 
@@ -66,6 +70,7 @@ void PollCycle::Timer1Timer() {
     }
 
     if (env_.Exchange(frame_)) {
+        setConnection(ConnectionState::Connected);
         lastReplyCode_ = frame_[0];
         lastHalf_ = 0;
         const DecodeResult result = decodeReply(frame_, decoder_, env_.decimalSeparator());
@@ -105,6 +110,21 @@ void PollCycle::Timer1Timer() {
     env_.Close();
     env_.setStatusText(env_.uiText(SlotConnectionLost));
     env_.setTimer2Enabled(true);
+    setConnection(ConnectionState::Lost);
+}
+
+bool PollCycle::readingInProgress() const {
+    // Between ticks: the first half came and the next tick asks for the second, or the second
+    // is asked for and has not come yet.
+    const bool halfIn = lastReplyCode_ == Code::ReadMeasurement;
+    return (pollState_ == PollState::AskFirstHalf && halfIn && lastHalf_ == 0) ||
+           (pollState_ == PollState::AskSecondHalf && !(halfIn && lastHalf_ == 1));
+}
+
+void PollCycle::setConnection(ConnectionState state) {
+    if (state != connection_) {
+        env_.connectionStateChanged(std::exchange(connection_, state), state);
+    }
 }
 
 void PollCycle::showReading(const InstrumentReading& reading) {
@@ -124,6 +144,8 @@ void PollCycle::Timer2Timer() {
         env_.setTimer2Enabled(false);
         env_.setTimer1Interval(PollIntervalStartMs);
         failureCount_ = 0;
+        setConnection(connection_ == ConnectionState::Lost ? ConnectionState::Reopened
+                                                           : ConnectionState::Opened);
         return;
     }
     env_.setStatusText(env_.uiText(SlotCannotOpen));

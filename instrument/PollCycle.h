@@ -29,6 +29,17 @@ inline constexpr int PollIntervalStartMs = 50;
 inline constexpr int PollIntervalRunningMs = 400;
 inline constexpr int ReconnectIntervalMs = 5000;
 
+// Where the connection stands. Kept by the cycle as it opens, exchanges and gives up, for a
+// window's indicator and the logger's status lines.
+enum class ConnectionState {
+    NotStarted, // start() has not run
+    Waiting,    // no link has opened since the start: the reconnect timer tries every 5 s
+    Opened,     // the link is open; the instrument has not answered on it yet
+    Connected,  // the instrument answers on the open link
+    Lost,       // the connection was given up: the reconnect timer tries to reopen the link
+    Reopened,   // the link opened again after a loss; the instrument has not answered on it yet
+};
+
 // UiText slots the cycle shows.
 inline constexpr int SlotCannotOpen = 0;
 inline constexpr int SlotConnectionLost = 1;
@@ -68,6 +79,10 @@ public:
     virtual bool Open() = 0;
     virtual bool Exchange(InstrumentFrame& frame) = 0;
     virtual void Close() = 0;
+
+    // Told after every change of the connection state; a successful exchange tells it before
+    // its reply is acted on.
+    virtual void connectionStateChanged(ConnectionState /*from*/, ConnectionState /*to*/) {}
 };
 
 class PollCycle {
@@ -82,6 +97,11 @@ public:
     void messenClick(); // request a measurement at the next poll step
     void lichtClick();  // toggle the light option
 
+    ConnectionState connectionState() const { return connection_; }
+    // A reading is being fetched: its first half is in and its second half not yet. A measure
+    // request now would leave it unread.
+    bool readingInProgress() const;
+
     // Read-only view of the state, for tests and diagnostics.
     std::uint8_t pollState() const { return pollState_; }
     std::uint8_t lastReplyCode() const { return lastReplyCode_; }
@@ -95,6 +115,7 @@ public:
 
 private:
     void showReading(const InstrumentReading& reading);
+    void setConnection(ConnectionState state);
 
     PollSurroundings& env_;
     std::uint8_t pollState_ = 0;
@@ -104,6 +125,7 @@ private:
     int serialCounter_ = 0;
     int failureCount_ = 0;
     bool lightOption_ = false;
+    ConnectionState connection_ = ConnectionState::NotStarted;
     InstrumentFrame frame_{};
     DecoderState decoder_{};
 };

@@ -456,6 +456,66 @@ TEST_F(PollCycleTest, TicksWhileLinkIsDownRepeatTheConnectionLostSteps) {
     EXPECT_TRUE(env.timer2);
 }
 
+// Where the connection stands and whether a reading is half fetched, step by step through a
+// failed first open, readings, a pulled cable and the reconnection; each change told once.
+TEST_F(PollCycleTest, ConnectionStateAndReadingInProgressFollowTheRun) {
+    using enum ConnectionState;
+    // Actions: s start, 1 a Timer1 tick, 2 a Timer2 tick, ? the next reply is no half.
+    struct Step {
+        const char* what;
+        bool present; // the instrument is plugged in
+        const char* actions;
+        ConnectionState state;
+        bool readingInProgress;
+    };
+    const Step steps[] = {
+        {"before the start", false, "", NotStarted, false},
+        {"no instrument at the start", false, "s", Waiting, false},
+        {"a reopen fails", false, "2", Waiting, false},
+        {"the instrument appears", true, "2", Opened, false},
+        {"the first reply", true, "1", Connected, false},
+        {"serial number and firmware", true, "11111111111", Connected, false},
+        {"first half in", true, "1", Connected, true},
+        {"second half in", true, "1", Connected, false},
+        {"firmware, first half in", true, "11", Connected, true},
+        {"cable pulled: first failure", false, "1", Connected, true},
+        {"second failure", false, "1", Lost, true},
+        {"a reopen fails", false, "2", Lost, true},
+        {"plugged in again", true, "2", Reopened, true},
+        {"the second half comes", true, "1", Connected, false},
+        {"a second half asked for and not given", true, "11?1", Connected, true},
+    };
+    for (const Step& step : steps) {
+        openWorks = step.present;
+        linkOpen = linkOpen && step.present;
+        for (const char* a = step.actions; *a != '\0'; ++a) {
+            switch (*a) {
+            case 's':
+                cycle.start();
+                break;
+            case '1':
+                cycle.Timer1Timer();
+                break;
+            case '2':
+                cycle.Timer2Timer();
+                break;
+            default:
+                env.forced.push_back(InstrumentFrame{0x55, 0xFF, 0, 0, 0, 0, 0, 0});
+            }
+        }
+        EXPECT_EQ(cycle.connectionState(), step.state) << step.what;
+        EXPECT_EQ(cycle.readingInProgress(), step.readingInProgress) << step.what;
+    }
+    EXPECT_EQ(env.connection,
+              (std::vector<std::pair<ConnectionState, ConnectionState>>{{NotStarted, Waiting},
+                                                                        {Waiting, Opened},
+                                                                        {Opened, Connected},
+                                                                        {Connected, Lost},
+                                                                        {Lost, Reopened},
+                                                                        {Reopened, Connected}}));
+    EXPECT_EQ(env.rows.size(), 2u);
+}
+
 TEST_F(PollCycleTest, DateAndTimeTextsOfAnyLengthReachTheRow) {
     runToFirstHalf();
     env.date = "Dienstag, 8. Dezember 2026 (Kalenderwoche 50)";

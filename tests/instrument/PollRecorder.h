@@ -35,6 +35,8 @@ public:
     std::vector<std::string> calls;
     // Every frame handed to Exchange, as it was sent.
     std::vector<InstrumentFrame> sent;
+    // Every change of the connection state told, as from and to.
+    std::vector<std::pair<ConnectionState, ConnectionState>> connection;
 
     // Regional settings and clock.
     std::string date = "08.12.2026";
@@ -99,6 +101,9 @@ public:
     void Close() override {
         calls.emplace_back("close");
         close();
+    }
+    void connectionStateChanged(ConnectionState from, ConnectionState to) override {
+        connection.emplace_back(from, to);
     }
 
     // Runs the main window's timers: whichever is enabled ticks, Timer1 first.
