@@ -2,9 +2,9 @@
 
 #include "PollThread.h"
 #include "RecordOutput.h"
-#include "Records.h"
 
 #include "Cp1252.h"
+#include "MeasurementRecords.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -92,12 +92,12 @@ private:
     bool quiet_;
 };
 
-QJsonObject identity(const LoggedReading& r) {
+QJsonObject identity(const MeasurementRecord& r) {
     return {{QStringLiteral("serial"), platform::fromCp1252(r.serial)},
             {QStringLiteral("firmware"), platform::fromCp1252(r.firmware)}};
 }
 
-QString identityText(const LoggedReading& r) {
+QString identityText(const MeasurementRecord& r) {
     return QStringLiteral("serial %1, firmware %2")
         .arg(platform::fromCp1252(r.serial), platform::fromCp1252(r.firmware));
 }
@@ -280,7 +280,7 @@ private:
         return true;
     }
 
-    bool write(const LoggedReading& reading) {
+    bool write(const MeasurementRecord& reading) {
         if (o_.count && written_ >= *o_.count) {
             return true;
         }

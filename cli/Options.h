@@ -1,6 +1,8 @@
 // The command line of zt40-log: what to write where, when to stop, how to report.
 #pragma once
 
+#include "MeasurementRecords.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -8,7 +10,6 @@
 
 namespace zt40::cli {
 
-enum class RecordFormat { Tsv, Dat, Csv, Jsonl };
 enum class StatusFormat { Text, Jsonl };
 
 struct Options {

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "InstrumentLink.h"
+#include "MeasurementRecords.h"
 #include "PollCycle.h"
-#include "Records.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -30,7 +30,7 @@ struct PollEvent {
     };
     Kind kind;
     std::string text;
-    LoggedReading reading; // serial and firmware also for Found and Reconnected
+    MeasurementRecord reading; // serial and firmware also for Found and Reconnected
 };
 
 class PollThread : private PollSurroundings {

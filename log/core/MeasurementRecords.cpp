@@ -1,17 +1,16 @@
-#include "Records.h"
+#include "MeasurementRecords.h"
 
 #include "Cp1252.h"
 #include "ExportText.h"
+#include "MeasurementStatistics.h"
 #include "RegionalSettings.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <charconv>
-#include <cmath>
 #include <cstdlib>
 
-namespace zt40::cli {
+namespace zt40 {
 
 namespace {
 
@@ -49,13 +48,10 @@ std::string csvField(std::string_view text) {
     return out + "\"";
 }
 
-// The value as a JSON number where it reads as one.
+// The value as a JSON number where the statistics read it as one.
 QJsonValue jsonValue(const std::string& value) {
-    double number = 0;
-    const char* end = value.data() + value.size();
-    const auto result = std::from_chars(value.data(), end, number);
-    if (!value.empty() && result.ec == std::errc() && result.ptr == end && std::isfinite(number)) {
-        return number;
+    if (const auto number = parseValueText(value)) {
+        return number->value;
     }
     return QString::fromStdString(utf8(value));
 }
@@ -119,7 +115,7 @@ std::string headerLine(RecordFormat format) {
     return {};
 }
 
-std::string recordLine(RecordFormat format, const LoggedReading& r, unsigned long long number) {
+std::string recordLine(RecordFormat format, const MeasurementRecord& r, unsigned long long number) {
     switch (format) {
     case RecordFormat::Tsv:
         return tsvField(r.date) + '\t' + tsvField(r.time) + '\t' + tsvField(r.mode) + '\t' +
@@ -147,4 +143,4 @@ std::string recordLine(RecordFormat format, const LoggedReading& r, unsigned lon
     return {};
 }
 
-} // namespace zt40::cli
+} // namespace zt40
