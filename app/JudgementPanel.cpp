@@ -16,7 +16,6 @@
 #include "SystemInfo.h"
 #include "TrendData.h"
 #include "TrendWindow.h"
-#include "Unit1.h"
 #include "Unit5.h"
 #include "VerdictDelegate.h"
 
@@ -49,23 +48,26 @@ QString text(const char* cp1252) {
 
 } // namespace
 
-JudgementPanel::JudgementPanel(TMainForm& form) : QObject(&form), form_(form) {
+JudgementPanel::JudgementPanel(QWidget& window, QTreeView& view, MeasurementListModel& list,
+                               MeasurementStatistics& statistics, const JudgementHost& host)
+    : QObject(&window), window_(window), list_(list), statistics_(statistics), host_(host) {
     setObjectName("JudgementPanel");
-    judgement_ = new MeasurementJudgement(form.measurementList(), this);
+    judgement_ = new MeasurementJudgement(list, this);
+    QWidget* form = &window;
 
-    limitsButton = iconButton(&form, "limitsButton", ":/images/limits.png", LimitsButtonGeometry);
+    limitsButton = iconButton(form, "limitsButton", ":/images/limits.png", LimitsButtonGeometry);
     connect(limitsButton, &QToolButton::clicked, this,
             [this] { runHandler([this] { limitsButtonClick(); }); });
 
-    reportButton = new QPushButton(&form);
+    reportButton = new QPushButton(form);
     reportButton->setObjectName("reportButton");
     reportButton->setGeometry(ReportButtonGeometry);
     connect(reportButton, &QPushButton::clicked, this,
             [this] { runHandler([this] { reportButtonClick(); }); });
 
-    limitsWindow = new LimitsWindow(&form);
+    limitsWindow = new LimitsWindow(form);
 
-    reportDialog = new QFileDialog(&form);
+    reportDialog = new QFileDialog(form);
     reportDialog->setObjectName("ReportDialog");
     reportDialog->setAcceptMode(QFileDialog::AcceptSave);
     reportDialog->setFileMode(QFileDialog::AnyFile);
@@ -73,9 +75,9 @@ JudgementPanel::JudgementPanel(TMainForm& form) : QObject(&form), form_(form) {
     reportDialog->setDefaultSuffix(QStringLiteral("pdf"));
 
     delegate = new VerdictDelegate(*judgement_, this);
-    form.ListView1->setItemDelegate(delegate);
-    connect(judgement_, &MeasurementJudgement::changed, form.ListView1->viewport(),
-            [view = form.ListView1] { view->viewport()->update(); });
+    view.setItemDelegate(delegate);
+    connect(judgement_, &MeasurementJudgement::changed, view.viewport(),
+            [view = &view] { view->viewport()->update(); });
     applyLanguage();
 }
 
@@ -105,10 +107,9 @@ void JudgementPanel::setSettings(const JudgementSettings& settings) {
 }
 
 std::vector<std::string> JudgementPanel::statisticsItems(int language, char separator) const {
-    const MeasurementStatistics& statistics = form_.statistics();
-    std::vector<std::string> items = statisticsLineItems(statistics, language, separator);
-    for (std::string& item : judgementLineItems(*judgement_, statistics.values(),
-                                                statistics.decimals() + 1, language, separator)) {
+    std::vector<std::string> items = statisticsLineItems(statistics_, language, separator);
+    for (std::string& item : judgementLineItems(*judgement_, statistics_.values(),
+                                                statistics_.decimals() + 1, language, separator)) {
         items.push_back(std::move(item));
     }
     return items;
@@ -124,9 +125,9 @@ void JudgementPanel::limitsButtonClick() {
 
 void JudgementPanel::drawTrend(QPainter& painter, const QRectF& area) const {
     // The plot the trend window shows, with its choices of axis and sample means.
-    TrendData data(form_.measurementList(), form_.statistics());
+    TrendData data(list_, statistics_);
     data.setJudgement(judgement_);
-    if (const TrendWindow* shown = form_.trendWindow()) {
+    if (const TrendWindow* shown = host_.shownTrend()) {
         data.setSampleMeans(shown->sampleMeansChoice->isChecked());
         data.setAxis(shown->axis());
     }
@@ -140,15 +141,14 @@ void JudgementPanel::drawTrend(QPainter& painter, const QRectF& area) const {
 
 QString JudgementPanel::saveReport(const QString& path) {
     const char separator = platform::decimalSeparator();
-    const MeasurementStatistics& statistics = form_.statistics();
     ReportContent content;
     content.language = ActiveLanguage;
     content.separator = separator;
     content.program = QStringLiteral("%1 %2").arg(
         QString::fromLatin1(ApplicationTitle),
         QString::fromStdString(TForm5::versionText(platform::builtInVersion())));
-    content.serial = form_.SerialNr->text();
-    content.firmware = form_.Label7->text();
+    content.serial = host_.serialText();
+    content.firmware = host_.firmwareText();
     content.created = QDateTime::currentDateTime();
     content.createdText =
         platform::fromCp1252(platform::dateText(QLocale::system(), content.created)) +
@@ -157,9 +157,9 @@ QString JudgementPanel::saveReport(const QString& path) {
     content.user = platform::fromCp1252(platform::loginName());
     content.settings = settings_;
     content.statisticsItems = statisticsItems(ActiveLanguage, separator);
-    content.decimals = statistics.decimals() + 1;
-    content.list = &form_.measurementList();
-    if (statistics.values().count() > 0) {
+    content.decimals = statistics_.decimals() + 1;
+    content.list = &list_;
+    if (statistics_.values().count() > 0) {
         content.drawTrend = [this](QPainter& painter, const QRectF& area) {
             drawTrend(painter, area);
         };
@@ -168,8 +168,7 @@ QString JudgementPanel::saveReport(const QString& path) {
 }
 
 void JudgementPanel::reportButtonClick() {
-    MeasurementListModel& list = form_.measurementList();
-    const std::uint64_t mark = list.changeMark();
+    const std::uint64_t mark = list_.changeMark();
     reportDialog->setDirectory(saveDirectory_);
     reportDialog->selectFile(
         QStringLiteral("zt40-%1.pdf").arg(QDate::currentDate().toString(Qt::ISODate)));
@@ -180,13 +179,13 @@ void JudgementPanel::reportButtonClick() {
     const QString error = saveReport(path);
     if (!error.isEmpty()) {
         tellWarning(
-            &form_, QString::fromLatin1(ApplicationTitle),
+            &window_, QString::fromLatin1(ApplicationTitle),
             text(reportTexts(ActiveLanguage).saveError).arg(QDir::toNativeSeparators(path), error),
             "ReportErrorBox");
         return;
     }
     // A saved report is an export of the readings it holds.
-    list.markExported(mark);
+    list_.markExported(mark);
 }
 
 } // namespace zt40

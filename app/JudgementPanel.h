@@ -17,19 +17,36 @@ class QPainter;
 class QPushButton;
 class QRectF;
 class QToolButton;
+class QTreeView;
+class QWidget;
 
 namespace zt40 {
 
 class LimitsWindow;
 class MeasurementJudgement;
-class TMainForm;
+class MeasurementListModel;
+class MeasurementStatistics;
+class TrendWindow;
 class VerdictDelegate;
+
+// What the panel asks of the window it sits on, beyond its list and statistics: what the
+// report names and how the trend is shown there.
+class JudgementHost {
+public:
+    virtual ~JudgementHost() = default;
+    // The instrument's serial number and firmware as the window shows them.
+    virtual QString serialText() const = 0;
+    virtual QString firmwareText() const = 0;
+    // The trend window, whose choices the report's plot follows; nullptr while none was opened.
+    virtual const TrendWindow* shownTrend() const = 0;
+};
 
 class JudgementPanel : public QObject {
     Q_OBJECT
 public:
-    // Makes the controls on the main window, which must have its list and statistics.
-    explicit JudgementPanel(TMainForm& form);
+    // Makes the controls on `window`, paints the verdicts in `view`, judges the rows of `list`.
+    JudgementPanel(QWidget& window, QTreeView& view, MeasurementListModel& list,
+                   MeasurementStatistics& statistics, const JudgementHost& host);
 
     // At start-up: the settings from the settings file, the save folder of the report.
     void startUp(const QString& settingsFile, const QString& saveDirectory);
@@ -59,7 +76,10 @@ private:
     void use(const JudgementSettings& settings);
     void drawTrend(QPainter& painter, const QRectF& area) const;
 
-    TMainForm& form_;
+    QWidget& window_;
+    MeasurementListModel& list_;
+    MeasurementStatistics& statistics_;
+    const JudgementHost& host_;
     MeasurementJudgement* judgement_ = nullptr;
     JudgementSettings settings_;
     QString settingsFile_;

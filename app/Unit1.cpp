@@ -270,7 +270,7 @@ void TMainForm::createControls() {
     onClick(clearL, &TMainForm::clearLClick);
     onClick(exportB, &TMainForm::exportBClick);
 
-    judgementPanel_ = new JudgementPanel(*this);
+    judgementPanel_ = new JudgementPanel(*this, *ListView1, *model_, *statistics_, *this);
     connect(&judgementPanel_->judgement(), &MeasurementJudgement::changed, statisticsPending_,
             qOverload<>(&QTimer::start));
 
@@ -565,6 +565,14 @@ bool TMainForm::Exchange(InstrumentFrame& frame) {
 }
 void TMainForm::Close() {
     link_.Close();
+}
+
+QString TMainForm::serialText() const {
+    return SerialNr->text();
+}
+
+QString TMainForm::firmwareText() const {
+    return Label7->text();
 }
 
 // ---- Measurement list ---------------------------------------------------------------------

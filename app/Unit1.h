@@ -4,6 +4,7 @@
 
 #include "ExportText.h"
 #include "InstrumentLink.h"
+#include "JudgementPanel.h"
 #include "PollCycle.h"
 #include "ProgramPaths.h"
 
@@ -32,7 +33,6 @@ namespace zt40 {
 
 class JournalBoxes;
 class JournalSession;
-class JudgementPanel;
 class MeasurementListModel;
 class HelpWindow;
 class MeasurementStatistics;
@@ -42,7 +42,7 @@ class TForm5;
 class TselectLanguage;
 class TrendWindow;
 
-class TMainForm : public QWidget, public PollSurroundings {
+class TMainForm : public QWidget, public PollSurroundings, private JudgementHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -97,7 +97,6 @@ public:
     HelpWindow* helpWindow() const { return helpWindow_; }
     const ExportLineList& exportLines() const { return exportLines_; }
     MeasurementListModel& measurementList() { return *model_; }
-    MeasurementStatistics& statistics() { return *statistics_; }
     const platform::ProgramPaths& paths() const { return paths_; }
     // Limits, samples, verdicts and the report.
     JudgementPanel& judgementPanel() const { return *judgementPanel_; }
@@ -148,6 +147,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // JudgementHost: what the report names and how it draws the trend.
+    QString serialText() const override;
+    QString firmwareText() const override;
+    const TrendWindow* shownTrend() const override { return trendWindow_; }
+
     void createControls();
     // Wires a button to a handler that runs under the general error handler.
     void onClick(QAbstractButton* button, void (TMainForm::*handler)());
