@@ -28,10 +28,13 @@ bool JournalBoxes::restore(int readings, std::string_view date, std::string_view
                     "JournalRestoreBox");
 }
 
-bool JournalBoxes::takeOverLock(const QString& lockFile) {
-    return askYesNo(platform::fromCp1252(uiText(Slot::QuestionTitle)),
-                    platform::fromCp1252(texts().takeOverLock).arg(lockFile),
-                    "JournalLockTakeOverBox");
+bool JournalBoxes::takeOverLock(const QString& lockFile, JournalLockDoubt why) {
+    const char* doubt =
+        why == JournalLockDoubt::Unreadable ? texts().lockUnreadable : texts().lockEmptyOrForeign;
+    return askYesNo(
+        platform::fromCp1252(uiText(Slot::QuestionTitle)),
+        platform::fromCp1252(texts().takeOverLock).arg(lockFile, platform::fromCp1252(doubt)),
+        "JournalLockTakeOverBox");
 }
 
 void JournalBoxes::tellLocked() {
@@ -39,8 +42,18 @@ void JournalBoxes::tellLocked() {
 }
 
 void JournalBoxes::tellKeptAside(JournalKeptAside what, const QString& keptAs) {
-    const char* text = what == JournalKeptAside::Unreadable ? texts().keptAsideUnreadable
-                                                            : texts().keptAsideRemainder;
+    const char* text = nullptr;
+    switch (what) {
+    case JournalKeptAside::Unreadable:
+        text = texts().keptAsideUnreadable;
+        break;
+    case JournalKeptAside::Remainder:
+        text = texts().keptAsideRemainder;
+        break;
+    case JournalKeptAside::NotRestored:
+        text = texts().keptAsideNotRestored;
+        break;
+    }
     tell(platform::fromCp1252(text).arg(keptAs), "JournalKeptAsideBox");
 }
 
@@ -51,7 +64,8 @@ void JournalBoxes::tellFailure(const QString& journal, JournalFailure why, const
         reason = platform::fromCp1252(texts().folderNotMade);
         break;
     case JournalFailure::LockNotMade:
-        reason = platform::fromCp1252(texts().lockNotMade);
+        reason = detail.isEmpty() ? platform::fromCp1252(texts().lockNotMade)
+                                  : platform::fromCp1252(texts().lockNotMadeBecause).arg(detail);
         break;
     case JournalFailure::NotKeptAside:
         reason = platform::fromCp1252(texts().notKeptAside).arg(detail);

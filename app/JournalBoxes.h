@@ -8,7 +8,7 @@ namespace zt40 {
 class JournalBoxes : public JournalQuestions {
 public:
     bool restore(int readings, std::string_view date, std::string_view time) override;
-    bool takeOverLock(const QString& lockFile) override;
+    bool takeOverLock(const QString& lockFile, JournalLockDoubt why) override;
     void tellLocked() override;
     void tellKeptAside(JournalKeptAside what, const QString& keptAs) override;
     void tellFailure(const QString& journal, JournalFailure why, const QString& detail) override;

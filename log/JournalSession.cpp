@@ -9,6 +9,7 @@
 #include <QSysInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
 namespace zt40 {
@@ -66,8 +67,15 @@ void JournalSession::startUp(const QString& folder) {
                 questions_.tellKeptAside(JournalKeptAside::Remainder, copy);
             }
             keep = contents.goodBytes;
-        } else if (keepAside(false).isEmpty()) {
-            return;
+        } else {
+            const QString kept = keepAside(false);
+            if (kept.isEmpty()) {
+                return;
+            }
+            // What follows the damage was not offered; say where it can still be found.
+            if (contents.status == JournalStatus::Damaged) {
+                questions_.tellKeptAside(JournalKeptAside::NotRestored, kept);
+            }
         }
     } else if (contents.status == JournalStatus::Damaged ||
                contents.status == JournalStatus::UnknownVersion ||
@@ -83,11 +91,22 @@ void JournalSession::startUp(const QString& folder) {
     }
 }
 
+bool JournalSession::tryLock() {
+    errno = 0;
+    if (lock_->tryLock()) {
+        return true;
+    }
+    // QLockFile tells no reason; the failed call's is still in errno (not so on Windows,
+    // where the lock is made through the Win32 calls).
+    lockFailure_ = errno != 0 ? qt_error_string(errno) : QString();
+    return false;
+}
+
 bool JournalSession::takeLock() {
     const QString lockPath = journalPath() + QStringLiteral(".lock");
     lock_ = std::make_unique<QLockFile>(lockPath);
     lock_->setStaleLockTime(0); // a lock is stale only when its program is gone
-    if (lock_->tryLock()) {
+    if (tryLock()) {
         return true;
     }
     if (lock_->error() == QLockFile::LockFailedError) {
@@ -95,7 +114,7 @@ bool JournalSession::takeLock() {
         QString host;
         QString application;
         // A lock of a program on this computer tells whether that program still runs; an
-        // empty one, or one from another computer sharing the folder, does not.
+        // empty or unreadable one, or one from another computer sharing the folder, does not.
         const bool judged = lock_->getLockInfo(&pid, &host, &application) &&
                             (host.isEmpty() || host == QSysInfo::machineHostName());
         if (judged) {
@@ -103,16 +122,30 @@ bool JournalSession::takeLock() {
             questions_.tellLocked();
             return false;
         }
-        if (!questions_.takeOverLock(QDir::toNativeSeparators(lockPath))) {
+        const bool unreadable = !QFile(lockPath).open(QIODevice::ReadOnly);
+        if (!questions_.takeOverLock(QDir::toNativeSeparators(lockPath),
+                                     unreadable ? JournalLockDoubt::Unreadable
+                                                : JournalLockDoubt::EmptyOrForeign)) {
             lock_.reset();
             return false;
         }
-        if (lock_->removeStaleLockFile() && lock_->tryLock()) {
+        lockFailure_.clear();
+        bool removed = lock_->removeStaleLockFile();
+        if (!removed && unreadable) {
+            // QLockFile opens a lock to remove it, which one without read and write permission
+            // does not allow; the folder may allow removing it all the same.
+            QFile stale(lockPath);
+            removed = stale.remove();
+            if (!removed) {
+                lockFailure_ = stale.errorString();
+            }
+        }
+        if (removed && tryLock()) {
             return true;
         }
     }
     lock_.reset();
-    fail(JournalFailure::LockNotMade);
+    fail(JournalFailure::LockNotMade, lockFailure_);
     return false;
 }
 

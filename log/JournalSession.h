@@ -22,15 +22,22 @@ class MeasurementListModel;
 // Why something of the journal went wrong.
 enum class JournalFailure {
     FolderNotMade, // the journal's folder cannot be made
-    LockNotMade,   // the lock file cannot be made
+    LockNotMade,   // the lock file cannot be made; detail: the system's reason, if known
     NotKeptAside,  // the old journal cannot be kept aside; detail: the name meant for it
     System,        // reading or writing failed; detail: the system's reason
 };
 
 // What was kept aside instead of being restored.
 enum class JournalKeptAside {
-    Unreadable, // nothing could be taken from the old journal
-    Remainder,  // the rows before a damaged record were restored; the whole file is kept
+    Unreadable,  // nothing could be taken from the old journal
+    Remainder,   // the rows before a damaged record were restored; the whole file is kept
+    NotRestored, // a damaged journal whose restore was declined; the whole file is kept
+};
+
+// Why whether the lock's program still runs cannot be told.
+enum class JournalLockDoubt {
+    EmptyOrForeign, // the lock is empty, or was made on another computer
+    Unreadable,     // the lock file cannot be read
 };
 
 class JournalQuestions {
@@ -39,9 +46,9 @@ public:
     // Restore the readings a run that did not end cleanly left behind? `date` and `time` are
     // those of the first of them.
     virtual bool restore(int readings, std::string_view date, std::string_view time) = 0;
-    // The lock file is empty or was made on another computer, so whether its program still
-    // runs cannot be told. Take it over?
-    virtual bool takeOverLock(const QString& lockFile) = 0;
+    // Whether the program of the lock still runs cannot be told, for the reason given.
+    // Take the lock over?
+    virtual bool takeOverLock(const QString& lockFile, JournalLockDoubt why) = 0;
     // Another program on this computer holds the lock: this run keeps no journal.
     virtual void tellLocked() = 0;
     // The old journal was kept as `keptAs` (a full path).
@@ -68,6 +75,8 @@ public:
 
 private:
     bool takeLock();
+    // tryLock, with the system's reason kept when it fails.
+    bool tryLock();
     void restore(const JournalContents& contents);
     // Moves the journal aside under a name with its date, or copies it there; the name, or
     // an empty one when that failed (and was told).
@@ -78,6 +87,7 @@ private:
     JournalQuestions& questions_;
     MeasurementJournal journal_;
     std::unique_ptr<QLockFile> lock_;
+    QString lockFailure_; // why the last tryLock failed, as the system says it; may be empty
     QString folder_;
     bool failureTold_ = false;
 };

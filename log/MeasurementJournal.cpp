@@ -273,8 +273,9 @@ JournalContents readJournal(std::string_view bytes) {
             break;
         }
         if (!applyRecord(bytes.substr(pos, end - pos), contents.rows)) {
-            contents.status =
-                end + 1 == bytes.size() ? JournalStatus::TornEnd : JournalStatus::Damaged;
+            // Every record is written whole with its line end, so a whole line that fails its
+            // check is damage, also the last one.
+            contents.status = JournalStatus::Damaged;
             break;
         }
         pos = end + 1;

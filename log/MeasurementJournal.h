@@ -39,8 +39,8 @@ using JournalRow = std::array<std::string, ColumnCount>;
 enum class JournalStatus {
     Empty,          // no bytes at all
     Complete,       // every line was read
-    TornEnd,        // the last line is incomplete or garbled (a write cut short); ignored
-    Damaged,        // a bad line with more lines after it; reading stopped there
+    TornEnd,        // the last line has no line end yet (a write cut short); ignored
+    Damaged,        // a whole line that is not a valid record; reading stopped there
     UnknownVersion, // a journal of another format version: no rows taken from it
     NotAJournal,    // the first line is not a journal header
 };

@@ -13,21 +13,25 @@ const JournalTexts& journalTexts(int language) {
         .locked = "Another ZT 40 program is already running and keeps the journal. This program "
                   "keeps none: its readings are not protected against a crash.",
         .takeOverLock =
-            "The journal is locked by the file \"%1\", but the lock cannot be checked: "
-            "the file is empty or was made on another computer. If no other ZT 40 program "
-            "uses this folder, the lock can be taken over. Take it over? With No, this "
-            "program keeps no journal.",
+            "The journal is locked by the file \"%1\", but the lock cannot be checked: %2 "
+            "If no other ZT 40 program uses this folder, the lock can be taken over. Take it "
+            "over? With No, this program keeps no journal.",
+        .lockEmptyOrForeign = "the file is empty or was made on another computer.",
+        .lockUnreadable = "the file cannot be read.",
         .keptAsideUnreadable =
             "The journal of the last run cannot be read: it is damaged or of an unknown "
             "kind, and no readings could be restored from it. It has been kept as \"%1\".",
         .keptAsideRemainder =
             "The journal of the last run is damaged: only the readings before the damaged "
             "place were restored. The whole journal has been kept as \"%1\".",
+        .keptAsideNotRestored = "The journal of the last run is damaged: its readings were not "
+                                "restored. The whole journal has been kept as \"%1\".",
         .failed = "The journal \"%1\" cannot be written. %2\nMeasuring goes on, but new readings "
                   "are not protected against a crash until the next start. Export them to "
                   "keep them.",
         .folderNotMade = "The folder cannot be made.",
         .lockNotMade = "The lock file cannot be made.",
+        .lockNotMadeBecause = "The lock file cannot be made: %1.",
         .notKeptAside = "It cannot be kept as \"%1\".",
         .unsavedClose = "The list holds readings that have not been exported since they were taken "
                         "or changed. Close the program anyway and discard them?",
@@ -43,11 +47,13 @@ const JournalTexts& journalTexts(int language) {
         .takeOverLock =
             "Das Journal ist durch die Datei \x84%1\x93 gesperrt, aber die Sperre l\xE4sst "
             "sich nicht pr\xFC"
-            "fen: Die Datei ist leer oder wurde auf einem anderen Computer angelegt. "
+            "fen: %2 "
             "Wenn kein anderes ZT-40-Programm diesen Ordner verwendet, kann die Sperre "
             "\xFC"
             "bernommen werden. Sperre \xFC"
             "bernehmen? Bei \x84Nein\x93 f\xFChrt dieses Programm kein Journal.",
+        .lockEmptyOrForeign = "Die Datei ist leer oder wurde auf einem anderen Computer angelegt.",
+        .lockUnreadable = "Die Datei kann nicht gelesen werden.",
         .keptAsideUnreadable =
             "Das Journal des letzten Programmlaufs kann nicht gelesen werden: Es ist "
             "besch\xE4"
@@ -59,12 +65,16 @@ const JournalTexts& journalTexts(int language) {
             "digt: Nur die Messwerte vor der besch\xE4"
             "digten Stelle wurden wiederhergestellt. Das vollst\xE4ndige Journal wurde "
             "als \x84%1\x93 aufbewahrt.",
+        .keptAsideNotRestored = "Das Journal des letzten Programmlaufs ist besch\xE4"
+                                "digt: Seine Messwerte wurden nicht wiederhergestellt. Das "
+                                "vollst\xE4ndige Journal wurde als \x84%1\x93 aufbewahrt.",
         .failed = "Das Journal \x84%1\x93 kann nicht geschrieben werden. %2\nDie Messung l\xE4uft "
                   "weiter, aber neue Messwerte sind bis zum n\xE4"
                   "chsten Start nicht gegen einen Absturz gesichert. Exportieren Sie sie, "
                   "um sie zu behalten.",
         .folderNotMade = "Der Ordner kann nicht angelegt werden.",
         .lockNotMade = "Die Sperrdatei kann nicht angelegt werden.",
+        .lockNotMadeBecause = "Die Sperrdatei kann nicht angelegt werden: %1.",
         .notKeptAside = "Es kann nicht als \x84%1\x93 aufbewahrt werden.",
         .unsavedClose =
             "Die Liste enth\xE4lt Messwerte, die seit ihrer letzten \xC4nderung nicht "
@@ -83,10 +93,12 @@ const JournalTexts& journalTexts(int language) {
                   "es contre un plantage.",
         .takeOverLock =
             "Le journal est verrouill\xE9 par le fichier \xAB %1 \xBB, mais ce verrou "
-            "ne peut pas \xEAtre v\xE9rifi\xE9 : le fichier est vide ou a \xE9t\xE9 "
-            "cr\xE9\xE9 sur un autre ordinateur. Si aucun autre programme ZT 40 n'utilise "
+            "ne peut pas \xEAtre v\xE9rifi\xE9 : %2 Si aucun autre programme ZT 40 n'utilise "
             "ce dossier, le verrou peut \xEAtre repris. Le reprendre ? Avec \xAB Non "
             "\xBB, ce programme ne tient aucun journal.",
+        .lockEmptyOrForeign =
+            "le fichier est vide ou a \xE9t\xE9 cr\xE9\xE9 sur un autre ordinateur.",
+        .lockUnreadable = "le fichier ne peut pas \xEAtre lu.",
         .keptAsideUnreadable =
             "Le journal de la derni\xE8re ex\xE9"
             "cution ne peut pas \xEAtre lu : il est endommag\xE9 ou d'un type inconnu, "
@@ -97,6 +109,10 @@ const JournalTexts& journalTexts(int language) {
             "cution est endommag\xE9 : seules les mesures ant\xE9rieures \xE0 l'endroit "
             "endommag\xE9 ont \xE9t\xE9 restaur\xE9"
             "es. Le journal complet a \xE9t\xE9 conserv\xE9 sous \xAB %1 \xBB.",
+        .keptAsideNotRestored =
+            "Le journal de la derni\xE8re ex\xE9"
+            "cution est endommag\xE9 : ses mesures n'ont pas \xE9t\xE9 restaur\xE9"
+            "es. Le journal complet a \xE9t\xE9 conserv\xE9 sous \xAB %1 \xBB.",
         .failed =
             "Le journal \xAB %1 \xBB ne peut pas \xEAtre \xE9"
             "crit. %2\nLa mesure continue, mais les nouvelles mesures ne sont pas prot\xE9g\xE9"
@@ -104,6 +120,7 @@ const JournalTexts& journalTexts(int language) {
             "les conserver.",
         .folderNotMade = "Le dossier ne peut pas \xEAtre cr\xE9\xE9.",
         .lockNotMade = "Le fichier de verrou ne peut pas \xEAtre cr\xE9\xE9.",
+        .lockNotMadeBecause = "Le fichier de verrou ne peut pas \xEAtre cr\xE9\xE9 : %1.",
         .notKeptAside = "Il ne peut pas \xEAtre conserv\xE9 sous \xAB %1 \xBB.",
         .unsavedClose =
             "La liste contient des mesures qui n'ont pas \xE9t\xE9 export\xE9"

@@ -12,17 +12,23 @@ struct JournalTexts {
     const char* restoreMany;
     // Another program holds the journal's lock.
     const char* locked;
-    // A lock that cannot be checked: take it over? %1 the lock file.
+    // A lock that cannot be checked: take it over? %1 the lock file, %2 why it cannot be
+    // checked, one of the two below.
     const char* takeOverLock;
-    // The old journal was kept aside, %1 its full path: nothing restored from it, or only the
-    // readings before a damaged record.
+    const char* lockEmptyOrForeign;
+    const char* lockUnreadable;
+    // The old journal was kept aside, %1 its full path: nothing restored from it, only the
+    // readings before a damaged record, or nothing because the restore of a damaged one was
+    // declined.
     const char* keptAsideUnreadable;
     const char* keptAsideRemainder;
+    const char* keptAsideNotRestored;
     // %1 the journal file, %2 one of the reasons below or the system's reason.
     const char* failed;
     const char* folderNotMade;
     const char* lockNotMade;
-    const char* notKeptAside; // %1 the name meant for the old journal
+    const char* lockNotMadeBecause; // %1 the system's reason
+    const char* notKeptAside;       // %1 the name meant for the old journal
     // Closing the main window while readings have not been exported since their last change.
     const char* unsavedClose;
 };

@@ -21,8 +21,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <string>
 #include <vector>
+
+#ifdef __linux__
+#include "WithoutReadOverride.h"
+#endif
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 using namespace zt40;
 using namespace zt40::test;
@@ -187,56 +195,6 @@ TEST_F(Journal, TheRealProgramKilledLosesNoReading) {
     }
 }
 
-TEST_F(Journal, NoKeepsTheOldJournalAsideAndStartsAnEmptyList) {
-    writeFile(dir.path("zt40.ini"), "[Config]\r\nLanguage=1\r\n");
-    const std::string old = journalHeader() +
-                            journalRecord('A', {"08.12.2026", "10:00:01", "C", "12,5", ""}) +
-                            journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", "x"});
-    writeFile(dir.path("zt40.journal"), old);
-    useSimulator(false);
-    QString question;
-    answer(QMessageBox::No, nullptr, &question);
-    auto program = startProgram();
-    EXPECT_EQ(question,
-              QString::fromUtf8("Das Programm wurde zuletzt nicht ordnungsgemäß beendet: "
-                                "2 Messwerte (der erste vom 08.12.2026 um 10:00:01) wurden "
-                                "nicht gesichert. Wiederherstellen?"));
-    EXPECT_EQ(program->MainForm->measurementList().count(), 0);
-    EXPECT_EQ(readFile(dir.path("zt40.journal")), journalHeader());
-    const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(readFile(dir.path(aside[0])), old);
-}
-
-TEST_F(Journal, YesOnADamagedJournalKeepsACopyAndGoesOnAfterTheGoodRecords) {
-    const std::string good =
-        journalHeader() + journalRecord('A', {"08.12.2026", "10:00:01", "C", "12,5", ""});
-    const std::string old = good + "A\tgarbled\t00000000\r\n" +
-                            journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", ""});
-    writeFile(dir.path("zt40.journal"), old);
-    useSimulator(false);
-    QStringList shown;
-    answerInTurn({QMessageBox::Yes, QMessageBox::Ok}, &shown);
-    auto program = startProgram();
-    TMainForm& form = *program->MainForm;
-    ASSERT_EQ(form.measurementList().count(), 1);
-    EXPECT_EQ(form.measurementList().text(0, ColValue), "12,5");
-    const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(readFile(dir.path(aside[0])), old);
-    ASSERT_EQ(shown.size(), 2);
-    EXPECT_EQ(shown[1], QString("JournalKeptAsideBox: The journal of the last run is damaged: only "
-                                "the readings before the damaged place were restored. The whole "
-                                "journal has been kept as \"%1\".")
-                            .arg(QDir::toNativeSeparators(dir.path(aside[0]))));
-
-    form.appendMeasurementRow("09.12.2026", "07:00:00", "C", "14,0");
-    const JournalContents journal = journalIn(dir);
-    EXPECT_EQ(journal.status, JournalStatus::Complete);
-    ASSERT_EQ(journal.rows.size(), 2u);
-    EXPECT_EQ(journal.rows[1][ColValue], "14,0");
-}
-
 TEST_F(Journal, ASecondProgramSaysItKeepsNoJournal) {
     useSimulator(false);
     auto first = startProgram();
@@ -252,32 +210,57 @@ TEST_F(Journal, ASecondProgramSaysItKeepsNoJournal) {
     EXPECT_EQ(journalIn(dir).rows.size(), 1u);
 }
 
-TEST_F(Journal, AJournalThatCannotBeWrittenIsReportedOnceAndMeasuringGoesOn) {
+TEST_F(Journal, AJournalThatCannotBeWrittenIsReportedOnceWithTheSystemsReason) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows has no device that is always full";
+    GTEST_SKIP() << "Windows has neither a device that is always full nor a file size limit";
+#else
+    // A full disk: the journal on a device that is always full, or a file size limit of
+    // nothing, which keeps even the lock file's few bytes from being written.
+    for (const bool lockFile : {false, true}) {
+        SCOPED_TRACE(lockFile);
+        ProgramDirectory folder;
+        useSimulator(true);
+        QString name, text;
+        answer(QMessageBox::Ok, &name, &text);
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limit = saved;
+        if (lockFile) {
+            limit.rlim_cur = 0;
+        } else {
+            ASSERT_TRUE(QFile::link("/dev/full", folder.path("zt40.journal")));
+        }
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        auto program = startWithTicksByHand();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        EXPECT_EQ(name, "JournalErrorBox");
+        EXPECT_TRUE(
+            text.startsWith(QString("The journal \"%1\" cannot be written. %2\n")
+                                .arg(QDir::toNativeSeparators(folder.path("zt40.journal")),
+                                     lockFile ? "The lock file cannot be made: File too large."
+                                              : "No space left on device")))
+            << text.toStdString();
+        EXPECT_TRUE(measure(*program->MainForm));
+        EXPECT_TRUE(measure(*program->MainForm));
+        QTest::qWait(20);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
 #endif
-    ASSERT_TRUE(QFile::link("/dev/full", dir.path("zt40.journal"))); // a full disk
-    useSimulator(true);
-    QString name, text;
-    answer(QMessageBox::Ok, &name, &text);
-    auto program = startWithTicksByHand();
-    EXPECT_EQ(name, "JournalErrorBox");
-    EXPECT_TRUE(text.startsWith(QString("The journal \"%1\" cannot be written. No space left on "
-                                        "device\n")
-                                    .arg(QDir::toNativeSeparators(dir.path("zt40.journal")))))
-        << text.toStdString();
-    EXPECT_TRUE(measure(*program->MainForm));
-    EXPECT_TRUE(measure(*program->MainForm));
-    QTest::qWait(20);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(Journal, ALockThatCannotBeCheckedIsOfferedForTakingOver) {
+#ifndef __linux__
+    GTEST_SKIP() << "only Linux lets a test take a file's read permission from its owner";
+#else
     // Every kind of lock and answer is a journal session case; here the question as the
-    // window asks it, for an empty lock (a power cut after making it) taken over.
+    // window asks it, for a lock that nobody may read, taken over.
     writeFile(dir.path("zt40.journal"),
               journalHeader() + journalRecord('A', {"08.12.2026", "10:00:01", "C", "12,5", ""}));
     writeFile(dir.path("zt40.journal.lock"), "");
+    ASSERT_TRUE(QFile::setPermissions(dir.path("zt40.journal.lock"), {}));
+    WithoutReadOverride asUser; // also when the tests run as root
     useSimulator(false);
     QStringList shown;
     answerInTurn({QMessageBox::Yes, QMessageBox::Yes}, &shown);
@@ -286,30 +269,74 @@ TEST_F(Journal, ALockThatCannotBeCheckedIsOfferedForTakingOver) {
     ASSERT_EQ(shown.size(), 2);
     EXPECT_EQ(shown[0],
               QString("JournalLockTakeOverBox: The journal is locked by the file \"%1\", but "
-                      "the lock cannot be checked: the file is empty or was made on another "
-                      "computer. If no other ZT 40 program uses this folder, the lock can be "
-                      "taken over. Take it over? With No, this program keeps no journal.")
+                      "the lock cannot be checked: the file cannot be read. If no other ZT 40 "
+                      "program uses this folder, the lock can be taken over. Take it over? With "
+                      "No, this program keeps no journal.")
                   .arg(QDir::toNativeSeparators(dir.path("zt40.journal.lock"))));
     EXPECT_TRUE(shown[1].startsWith("JournalRestoreBox: ")) << shown[1].toStdString();
+#endif
 }
 
-TEST_F(Journal, WhatIsKeptAsideIsToldWithItsPlace) {
-    writeFile(dir.path("zt40.ini"), "[Config]\r\nLanguage=2\r\n");
-    const std::string old = journalHeader() + "A\tgarbled\t00000000\r\n" +
-                            journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", ""});
-    writeFile(dir.path("zt40.journal"), old);
-    useSimulator(false);
-    QString name, text;
-    answer(QMessageBox::Ok, &name, &text);
-    auto program = startProgram();
-    const QStringList aside = QDir(dir.root()).entryList({"zt40-*.journal"});
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(readFile(dir.path(aside[0])), old);
-    EXPECT_EQ(name, "JournalKeptAsideBox");
-    EXPECT_EQ(text, QString::fromUtf8("Le journal de la dernière exécution ne peut pas être lu : "
-                                      "il est endommagé ou d'un type inconnu, et aucune mesure "
-                                      "n'a pu en être restaurée. Il a été conservé sous « %1 ».")
-                        .arg(QDir::toNativeSeparators(dir.path(aside[0]))));
-    EXPECT_EQ(program->MainForm->measurementList().count(), 0);
-    EXPECT_EQ(readFile(dir.path("zt40.journal")), journalHeader());
+// An old journal that cannot be taken back whole, in each language: the boxes, the list, the
+// copy kept aside, and journaling going on after the good records.
+TEST_F(Journal, ADamagedJournalIsKeptAsideAndToldWithItsPlace) {
+    const std::string first = journalRecord('A', {"08.12.2026", "10:00:01", "C", "12,5", ""});
+    const std::string second = journalRecord('A', {"08.12.2026", "10:00:04", "C", "13,0", "x"});
+    const std::string garbled = "A\tgarbled\t00000000\r\n";
+    const std::string header = journalHeader();
+    using Box = QMessageBox;
+    // clang-format off
+    const struct {
+        const char* language;
+        std::string journal;
+        std::vector<QMessageBox::StandardButton> answers;
+        int rows;
+        std::vector<const char*> shown; // %1 the copy kept aside
+    } cases[] = {
+        {"0", header + first + garbled + second, {Box::Yes, Box::Ok}, 1,
+         {"JournalRestoreBox: The program did not end properly last time: 1 reading of 08.12.2026 "
+          "10:00:01 was not saved. Restore it?",
+          "JournalKeptAsideBox: The journal of the last run is damaged: only the readings before "
+          "the damaged place were restored. The whole journal has been kept as \"%1\"."}},
+        // Declined: what follows the damage was not even offered.
+        {"1", header + first + second + garbled, {Box::No, Box::Ok}, 0,
+         {"JournalRestoreBox: Das Programm wurde zuletzt nicht ordnungsgemäß beendet: 2 Messwerte "
+          "(der erste vom 08.12.2026 um 10:00:01) wurden nicht gesichert. Wiederherstellen?",
+          "JournalKeptAsideBox: Das Journal des letzten Programmlaufs ist beschädigt: Seine "
+          "Messwerte wurden nicht wiederhergestellt. Das vollständige Journal wurde als „%1“ "
+          "aufbewahrt."}},
+        {"2", header + garbled + first, {Box::Ok}, 0,
+         {"JournalKeptAsideBox: Le journal de la dernière exécution ne peut pas être lu : il est "
+          "endommagé ou d'un type inconnu, et aucune mesure n'a pu en être restaurée. Il a été "
+          "conservé sous « %1 »."}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        ProgramDirectory folder;
+        writeFile(folder.path("zt40.ini"),
+                  std::string("[Config]\r\nLanguage=") + c.language + "\r\n");
+        writeFile(folder.path("zt40.journal"), c.journal);
+        useSimulator(false);
+        QStringList shown;
+        answerInTurn(c.answers, &shown);
+        auto program = startProgram();
+        TMainForm& form = *program->MainForm;
+        EXPECT_EQ(form.measurementList().count(), c.rows);
+        const QStringList aside = QDir(folder.root()).entryList({"zt40-*.journal"});
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(readFile(folder.path(aside[0])), c.journal);
+        QStringList expected;
+        for (const char* text : c.shown) {
+            expected << QString::fromUtf8(text).arg(
+                QDir::toNativeSeparators(folder.path(aside[0])));
+        }
+        EXPECT_EQ(shown, expected);
+
+        form.appendMeasurementRow("09.12.2026", "07:00:00", "C", "14,0");
+        const JournalContents journal = journalIn(folder);
+        EXPECT_EQ(journal.status, JournalStatus::Complete);
+        ASSERT_EQ(journal.rows.size(), static_cast<std::size_t>(c.rows + 1));
+        EXPECT_EQ(journal.rows.back()[ColValue], "14,0");
+    }
 }

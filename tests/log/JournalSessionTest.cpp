@@ -1,5 +1,6 @@
 // The journal around a run: what start-up asks and tells for each state of the folder (no
-// journal, a whole, torn, damaged or foreign one, a lock that is live, empty or foreign),
+// journal, a whole, torn, damaged or foreign one, a lock that is live, empty, foreign or
+// unreadable),
 // what the list holds afterwards, what lies on disk, and whether journaling goes on.
 #include "JournalSession.h"
 
@@ -15,6 +16,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#ifdef __linux__
+#include "WithoutReadOverride.h"
+#endif
 
 #include <cctype>
 #include <optional>
@@ -39,14 +44,16 @@ public:
                           QString::fromStdString(std::string(time)));
         return restoreAnswer;
     }
-    bool takeOverLock(const QString& lockFile) override {
-        calls << "takeOverLock " + shown(lockFile);
+    bool takeOverLock(const QString& lockFile, JournalLockDoubt why) override {
+        calls << QString(why == JournalLockDoubt::Unreadable ? "takeOverUnreadableLock "
+                                                             : "takeOverLock ") +
+                     shown(lockFile);
         return takeOverAnswer;
     }
     void tellLocked() override { calls << "locked"; }
     void tellKeptAside(JournalKeptAside what, const QString& keptAs) override {
-        calls << QString(what == JournalKeptAside::Unreadable ? "unreadable " : "remainder ") +
-                     shown(keptAs);
+        const char* kinds[] = {"unreadable ", "remainder ", "notRestored "};
+        calls << kinds[static_cast<int>(what)] + shown(keptAs);
     }
     void tellFailure(const QString& journal, JournalFailure why, const QString& detail) override {
         calls << QString("failure %1 %2 %3").arg(shown(journal)).arg(int(why)).arg(shown(detail));
@@ -82,7 +89,7 @@ const std::string Garbled = "A\tgarbled\t00000000\r\n";
 const QString AsideName = "zt40-2026-12-08_14-03-11.journal";
 const QDateTime JournalTime(QDate(2026, 12, 8), QTime(14, 3, 11));
 
-enum class Lock { None, Live, Empty, Foreign };
+enum class Lock { None, Live, Empty, Foreign, Unreadable };
 
 struct Case {
     const char* name;
@@ -109,6 +116,7 @@ const QString Aside2 = "zt40-2026-12-08_14-03-11-2.journal";
 const QString Restore1 = "restore 1 08.12.2026 10:00:01";
 const QString Restore2 = "restore 2 08.12.2026 10:00:01";
 const QString TakeOver = "takeOverLock <dir>/zt40.journal.lock";
+const QString TakeOverUnreadable = "takeOverUnreadableLock <dir>/zt40.journal.lock";
 
 // clang-format off
 const Case Cases[] = {
@@ -116,8 +124,10 @@ const Case Cases[] = {
     {"no journal", std::nullopt, Lock::None, Yes, Yes, false, {}, 0, Header},
     {"complete, restored", Header + First + Second, Lock::None, Yes, Yes, false, {Restore2}, 2, Header + First + Second},
     {"complete, declined", Header + First + Second, Lock::None, No, Yes, false, {Restore2}, 0, Header, AsideName},
-    {"garbled last line, restored", Header + First + Garbled, Lock::None, Yes, Yes, false, {Restore1}, 1, Header + First},
+    {"torn last line, restored", Header + First + Second.substr(0, 20), Lock::None, Yes, Yes, false, {Restore1}, 1, Header + First},
+    {"garbled last line, restored", Header + First + Garbled, Lock::None, Yes, Yes, false, {Restore1, "remainder <dir>/" + AsideName}, 1, Header + First, AsideName},
     {"damaged after a good record", Header + First + Garbled + Second, Lock::None, Yes, Yes, false, {Restore1, "remainder <dir>/" + AsideName}, 1, Header + First, AsideName},
+    {"damaged, declined", Header + First + Garbled + Second, Lock::None, No, Yes, false, {Restore1, "notRestored <dir>/" + AsideName}, 0, Header, AsideName},
     {"damaged, no good record", Header + Garbled + First, Lock::None, Yes, Yes, false, {"unreadable <dir>/" + AsideName}, 0, Header, AsideName},
     {"unknown version", "ZT40 measurement journal\t2\r\n" + First, Lock::None, Yes, Yes, false, {"unreadable <dir>/" + AsideName}, 0, Header, AsideName},
     {"not a journal", "Date\tTime\r\n", Lock::None, Yes, Yes, false, {"unreadable <dir>/" + AsideName}, 0, Header, AsideName},
@@ -126,6 +136,7 @@ const Case Cases[] = {
     {"empty lock taken over", Header + First, Lock::Empty, Yes, Yes, false, {TakeOver, Restore1}, 1, Header + First},
     {"empty lock kept", Header + First, Lock::Empty, Yes, No, false, {TakeOver}, 0, "<untouched>", {}, false},
     {"foreign lock taken over", std::nullopt, Lock::Foreign, Yes, Yes, false, {TakeOver}, 0, Header},
+    {"unreadable lock taken over", Header + First, Lock::Unreadable, Yes, Yes, false, {TakeOverUnreadable, Restore1}, 1, Header + First},
 };
 // clang-format on
 
@@ -153,6 +164,13 @@ TEST_P(JournalStartUp, AsksTellsAndKeepsAsItShould) {
                         "from a damaged one (a known difference, not yet handled)";
     }
 #endif
+#ifdef __linux__
+    std::optional<test::WithoutReadOverride> asUser;
+#else
+    if (c.lock == Lock::Unreadable) {
+        GTEST_SKIP() << "only Linux lets a test take a file's read permission from its owner";
+    }
+#endif
     QLockFile live(journalPath + ".lock");
     switch (c.lock) {
     case Lock::None:
@@ -165,6 +183,13 @@ TEST_P(JournalStartUp, AsksTellsAndKeepsAsItShould) {
         break;
     case Lock::Foreign: // a program on another computer sharing the folder
         writeBytes(journalPath + ".lock", "4242\nzt40\nanother-computer\n");
+        break;
+    case Lock::Unreadable: // no read permission for anyone, in a folder the user may write
+        writeBytes(journalPath + ".lock", "4242\nzt40\n");
+        ASSERT_TRUE(QFile::setPermissions(journalPath + ".lock", {}));
+#ifdef __linux__
+        asUser.emplace(); // also when the tests run as root
+#endif
         break;
     }
 

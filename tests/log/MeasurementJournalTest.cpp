@@ -195,8 +195,11 @@ TEST(JournalReader, ForeignAndBrokenFilesGiveNoWrongRow) {
         {header + row + lineWithCrc("A\td\\q\tt\tm\tv\tc") + row, JournalStatus::Damaged, 1},
         {header + row + lineWithCrc("A\td\\x0g\tt\tm\tv\tc") + row, JournalStatus::Damaged, 1},
         {header + row + lineWithCrc("A\td\tt\tm\tv\tc"), JournalStatus::Complete, 2},
-        {header + row + garbledRow, JournalStatus::TornEnd, 1}, // a garbled last line
-        {header + row + "\r\n", JournalStatus::TornEnd, 1},
+        // A whole last line that fails its check is damage; one without its line end is a
+        // write cut short.
+        {header + row + garbledRow, JournalStatus::Damaged, 1},
+        {header + row + "\r\n", JournalStatus::Damaged, 1},
+        {header + row + row.substr(0, row.size() - 1), JournalStatus::TornEnd, 1},
         {header + row + std::string(40, '\0'), JournalStatus::TornEnd, 1},
     };
     for (const auto& c : cases) {
