@@ -34,7 +34,7 @@ std::string commentFromEdit(const QString& edited) {
     std::string bytes = platform::toCp1252(edited);
     for (char& c : bytes) {
         const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
+        if ((u < 0x20 && c != '\t') || u == 0x7F) {
             c = ' ';
         }
     }

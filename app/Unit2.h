@@ -25,9 +25,9 @@ void setCommentBuffer(std::string_view text);
 std::string commentBufferText();
 void clearCommentBuffer();
 
-// An edited comment as the buffer takes it: tabs, line breaks and other control characters
-// become blanks (they would break the exported columns), characters Windows-1252 lacks
-// become "?", and it is cut to 99 characters.
+// An edited comment as the buffer takes it: line breaks and other control characters become
+// blanks (a line break would break the exported lines), a pasted tab stays (the export writes
+// it unchanged), characters Windows-1252 lacks become "?", and it is cut to 99 characters.
 std::string commentFromEdit(const QString& edited);
 
 class TForm2 : public QDialog {

@@ -6,8 +6,10 @@
 #include "MeasurementListModel.h"
 #include "Unit2.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
@@ -169,9 +171,23 @@ TEST_F(ListAndComments, CommentLimitsAndCharacters) {
     // Windows-1252 letters stay, others become "?".
     editComment(QString::fromUtf8("Gl\u00e4nzend \u2192 \u4e2d"), true);
     EXPECT_EQ(comment(0), "Gl\xE4nzend ? ?");
+}
 
-    // A tab or line break pasted in would break the exported columns.
-    EXPECT_EQ(commentFromEdit("a\tb\nc\r"), "a b c ");
+TEST_F(ListAndComments, APastedTabStaysLineBreaksBecomeBlanksAndTheTabKeyMovesOn) {
+    addRows(1);
+    select(0);
+    QGuiApplication::clipboard()->setText("a\tb\r\nc\x01"
+                                          "d");
+    onModal([](QWidget* dialog) {
+        auto* edit = dialog->findChild<QLineEdit*>("Edit1");
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dialog->findChild<QPushButton*>("Button1"));
+        clickButton(dialog, "OK");
+    });
+    form().ListView1DblClick();
+    EXPECT_EQ(comment(0), "a\tb  c d");
 }
 
 TEST_F(ListAndComments, DoubleClickWithNothingSelectedOpensNothing) {
