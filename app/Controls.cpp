@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include <stdexcept>
+
 namespace zt40 {
 
 namespace {
@@ -69,6 +71,17 @@ void tellWarning(QWidget* parent, const QString& title, const QString& text,
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
     box.setObjectName(objectName);
     box.exec();
+}
+
+void tellWarning(QWidget* parent, const QString& title, const Outcome& failure,
+                 const char* objectName) {
+    tellWarning(parent, title, failure.reason(), objectName);
+}
+
+void raiseOnFailure(const Outcome& outcome) {
+    if (!outcome.ok()) {
+        throw std::runtime_error(outcome.reason().toStdString());
+    }
 }
 
 } // namespace zt40

@@ -1,6 +1,8 @@
 // Small helpers the windows share for their labels, placement and questions.
 #pragma once
 
+#include "Outcome.h"
+
 #include <QColor>
 #include <QString>
 
@@ -34,5 +36,12 @@ bool askYesNo(const QString& title, const QString& text, const char* objectName)
 // `objectName` so that tests find it.
 void tellWarning(QWidget* parent, const QString& title, const QString& text,
                  const char* objectName);
+// The same box telling the reason of a failure.
+void tellWarning(QWidget* parent, const QString& title, const Outcome& failure,
+                 const char* objectName);
+
+// Hands a failure to the general error handler as an error raised in a handler: its reason is
+// shown and the rest of the handler is skipped. Nothing when it was done.
+void raiseOnFailure(const Outcome& outcome);
 
 } // namespace zt40

@@ -31,8 +31,6 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include <stdexcept>
-
 namespace zt40 {
 
 namespace {
@@ -101,9 +99,8 @@ void JudgementPanel::applyLanguage() {
 
 void JudgementPanel::setSettings(const JudgementSettings& settings) {
     use(settings);
-    // In use even when the file cannot be written; that is told.
     QDir().mkpath(QFileInfo(settingsFile_).absolutePath());
-    writeJudgementSettings(settingsFile_.toStdString(), settings);
+    raiseOnFailure(writeJudgementSettings(settingsFile_.toStdString(), settings));
 }
 
 std::vector<std::string> JudgementPanel::statisticsItems(int language, char separator) const {
@@ -139,7 +136,7 @@ void JudgementPanel::drawTrend(QPainter& painter, const QRectF& area) const {
     painter.restore();
 }
 
-QString JudgementPanel::saveReport(const QString& path) {
+Outcome JudgementPanel::saveReport(const QString& path) {
     const char separator = platform::decimalSeparator();
     ReportContent content;
     content.language = ActiveLanguage;
@@ -175,13 +172,9 @@ void JudgementPanel::reportButtonClick() {
     if (reportDialog->exec() != QDialog::Accepted || reportDialog->selectedFiles().isEmpty()) {
         return;
     }
-    const QString path = reportDialog->selectedFiles().constFirst();
-    const QString error = saveReport(path);
-    if (!error.isEmpty()) {
-        tellWarning(
-            &window_, QString::fromLatin1(ApplicationTitle),
-            text(reportTexts(ActiveLanguage).saveError).arg(QDir::toNativeSeparators(path), error),
-            "ReportErrorBox");
+    const Outcome saved = saveReport(reportDialog->selectedFiles().constFirst());
+    if (!saved.ok()) {
+        tellWarning(&window_, QString::fromLatin1(ApplicationTitle), saved, "ReportErrorBox");
         return;
     }
     // A saved report is an export of the readings it holds.

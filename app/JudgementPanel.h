@@ -5,6 +5,7 @@
 #pragma once
 
 #include "JudgementSettings.h"
+#include "Outcome.h"
 
 #include <QObject>
 #include <QString>
@@ -53,7 +54,8 @@ public:
     void applyLanguage();
 
     const JudgementSettings& settings() const { return settings_; }
-    // Sets limits and sample size as the Limits window does, and keeps them in the file.
+    // Sets limits and sample size as the Limits window does, and keeps them in the file. They
+    // are in use even when the file cannot be written; that goes to the general error handler.
     void setSettings(const JudgementSettings& settings);
     MeasurementJudgement& judgement() const { return *judgement_; }
 
@@ -62,8 +64,8 @@ public:
 
     void limitsButtonClick();
     void reportButtonClick();
-    // Writes the report of the list as it is now; "" or the reason it failed.
-    QString saveReport(const QString& path);
+    // Writes the report of the list as it is now.
+    Outcome saveReport(const QString& path);
 
     QToolButton* limitsButton = nullptr;
     QPushButton* reportButton = nullptr;

@@ -7,6 +7,7 @@
 #include "MeasurementListModel.h"
 #include "StatisticsLine.h"
 
+#include <QDir>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -298,13 +299,16 @@ QPageSize reportPageSize(const QLocale& locale) {
                                                                              : QPageSize::A4);
 }
 
-QString writeReport(const QString& path, const ReportContent& content) {
+Outcome writeReport(const QString& path, const ReportContent& content) {
+    const ReportTexts& texts = reportTexts(content.language);
+    const auto failed = [&](const QString& why) {
+        return Outcome::failed(text(texts.saveError).arg(QDir::toNativeSeparators(path), why));
+    };
     if (content.list == nullptr) {
-        return QStringLiteral("no list");
+        return failed(QStringLiteral("no list"));
     }
     const QPageSize pageSize = reportPageSize(QLocale::system());
     const QSizeF pageMm = pageSize.size(QPageSize::Millimeter);
-    const ReportTexts& texts = reportTexts(content.language);
 
     // The first run counts the pages, for the "of" of every page number.
     Pages counting(nullptr, nullptr, pageMm, 0, content.program, texts);
@@ -312,7 +316,7 @@ QString writeReport(const QString& path, const ReportContent& content) {
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
+        return failed(file.errorString());
     }
     QPdfWriter writer(&file);
     writer.setResolution(Resolution);
@@ -323,13 +327,13 @@ QString writeReport(const QString& path, const ReportContent& content) {
     QPainter painter;
     if (!painter.begin(&writer)) {
         file.cancelWriting();
-        return QStringLiteral("PDF");
+        return failed(QStringLiteral("PDF"));
     }
     Pages drawing(&writer, &painter, pageMm, counting.page(), content.program, texts);
     drawReport(drawing, content);
     painter.end();
     if (!file.commit()) {
-        return file.errorString();
+        return failed(file.errorString());
     }
     return {};
 }

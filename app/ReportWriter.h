@@ -5,6 +5,7 @@
 #pragma once
 
 #include "JudgementSettings.h"
+#include "Outcome.h"
 
 #include <QDateTime>
 #include <QPageSize>
@@ -44,8 +45,8 @@ struct ReportContent {
 // Letter where the locale measures in US units, A4 everywhere else.
 QPageSize reportPageSize(const QLocale& locale);
 
-// Writes the report; "" or the reason it failed. The file is replaced only when the whole
-// report could be written.
-QString writeReport(const QString& path, const ReportContent& content);
+// Writes the report. The file is replaced only when the whole report could be written; a
+// failure names the file and the reason, in the report's language.
+Outcome writeReport(const QString& path, const ReportContent& content);
 
 } // namespace zt40

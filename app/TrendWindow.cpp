@@ -206,19 +206,22 @@ void TrendWindow::refresh() {
     plotView->update();
 }
 
-QString TrendWindow::savePicture(const QString& path) {
+Outcome TrendWindow::savePicture(const QString& path) {
     refresh();
     const QPixmap picture = plotView->grab();
     QSaveFile file(path);
+    const auto failed = [&path](const QString& why) {
+        return Outcome::failed(text(trendTexts(ActiveLanguage).saveError).arg(path, why));
+    };
     if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
+        return failed(file.errorString());
     }
     if (!picture.save(&file, "PNG")) {
         file.cancelWriting();
-        return file.errorString().isEmpty() ? QStringLiteral("PNG") : file.errorString();
+        return failed(file.errorString().isEmpty() ? QStringLiteral("PNG") : file.errorString());
     }
     if (!file.commit()) {
-        return file.errorString();
+        return failed(file.errorString());
     }
     return {};
 }
@@ -228,11 +231,7 @@ void TrendWindow::saveClick() {
     if (saveDialog->exec() != QDialog::Accepted || saveDialog->selectedFiles().isEmpty()) {
         return;
     }
-    const QString path = saveDialog->selectedFiles().constFirst();
-    const QString error = savePicture(path);
-    if (!error.isEmpty()) {
-        showError(text(trendTexts(ActiveLanguage).saveError).arg(path, error));
-    }
+    tell(savePicture(saveDialog->selectedFiles().constFirst()));
 }
 
 QPrinter& TrendWindow::printer() {
@@ -243,13 +242,14 @@ QPrinter& TrendWindow::printer() {
     return *printer_;
 }
 
-QString TrendWindow::printOn(QPrinter& target) {
+Outcome TrendWindow::printOn(QPrinter& target) {
     refresh();
     const QString name =
         target.outputFileName().isEmpty() ? target.printerName() : target.outputFileName();
+    const Outcome failed = Outcome::failed(text(trendTexts(ActiveLanguage).printError).arg(name));
     QPainter painter;
     if (!painter.begin(&target)) {
-        return name;
+        return failed;
     }
     // The whole page, drawn as vectors at the printer's resolution in the proportions of the
     // screen.
@@ -258,7 +258,7 @@ QString TrendWindow::printOn(QPrinter& target) {
     drawTrendPlot(canvas, data_.plot(), QRectF(0, 0, target.width(), target.height()),
                   target.logicalDpiX() / 96.0);
     if (!painter.end()) {
-        return name;
+        return failed;
     }
     return {};
 }
@@ -272,14 +272,13 @@ void TrendWindow::printClick() {
     if (printDialog->exec() != QDialog::Accepted) {
         return;
     }
-    const QString failed = printOn(job);
-    if (!failed.isEmpty()) {
-        showError(text(trendTexts(ActiveLanguage).printError).arg(failed));
-    }
+    tell(printOn(job));
 }
 
-void TrendWindow::showError(const QString& message) {
-    tellWarning(this, windowTitle(), message, "TrendErrorBox");
+void TrendWindow::tell(const Outcome& outcome) {
+    if (!outcome.ok()) {
+        tellWarning(this, windowTitle(), outcome, "TrendErrorBox");
+    }
 }
 
 } // namespace zt40

@@ -4,6 +4,7 @@
 // as a PNG picture and printed.
 #pragma once
 
+#include "Outcome.h"
 #include "TrendData.h"
 
 #include <QString>
@@ -66,10 +67,10 @@ public:
     // What the plot shows since the last refresh.
     const TrendPlotData& plot() const { return data_.plot(); }
 
-    // Saves the plot as a PNG picture; "" or the reason it failed.
-    QString savePicture(const QString& path);
-    // Draws the plot onto a printer page; "" or the reason it failed.
-    QString printOn(QPrinter& printer);
+    // Saves the plot as a PNG picture; a failure names the file and the reason.
+    Outcome savePicture(const QString& path);
+    // Draws the plot onto a printer page; a failure names the printer or its file.
+    Outcome printOn(QPrinter& printer);
 
     // Numeric readings of the list. Of a long list the plot draws only the lowest and the
     // highest of each slice of reading numbers, so it may hold fewer points.
@@ -94,7 +95,8 @@ private:
     void redrawAll();
     void schedule();
     QString outsideTip(const QPointF& point) const;
-    void showError(const QString& text);
+    // A failure in the window's warning box; nothing when done.
+    void tell(const Outcome& outcome);
 
     const MeasurementJudgement* judgement_ = nullptr;
     TrendData data_;

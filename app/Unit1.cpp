@@ -50,7 +50,6 @@
 #include <QTreeView>
 
 #include <array>
-#include <stdexcept>
 
 namespace zt40 {
 
@@ -377,21 +376,21 @@ void TMainForm::WriteLanguageSetting() {
     // Installed, the settings live in a folder of the user's that may not exist yet.
     QDir().mkpath(QFileInfo(paths_.settingsFile).absolutePath());
     const ProfileFile settings(paths_.settingsFile.toStdString());
-    settings.WriteInteger("Config", "Language", ActiveLanguage);
+    raiseOnFailure(settings.WriteInteger("Config", "Language", ActiveLanguage));
 }
 
-void TMainForm::loadFlag() {
+Outcome TMainForm::loadFlag() {
     // From the program directory, whatever the current directory has become since.
     const QString path =
         paths_.dataDirectory + platform::fromCp1252(::zt40::uiText(Slot::FlagIcon));
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull()) {
-        throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
-                                     .arg(QDir::toNativeSeparators(path), reader.errorString())
-                                     .toStdString());
+        return Outcome::failed(QStringLiteral("Cannot open file \"%1\". %2")
+                                   .arg(QDir::toNativeSeparators(path), reader.errorString()));
     }
     langFlag->setPixmap(QPixmap::fromImage(image));
+    return {};
 }
 
 void TMainForm::ApplyLanguage() {
@@ -415,20 +414,13 @@ void TMainForm::ApplyLanguage() {
     }
 
     // The flag is decoration: its error is reported once the texts are all in place.
-    std::string flagError;
-    try {
-        loadFlag();
-    } catch (const std::exception& error) {
-        flagError = error.what();
-    }
+    const Outcome flag = loadFlag();
 
     langButton->setText(platform::fromCp1252(::zt40::uiText(Slot::LanguageButton)));
     setTextColour(Label25, BannerColour);
     setTextColour(Label9, BannerColour);
 
-    if (!flagError.empty()) {
-        throw std::runtime_error(flagError);
-    }
+    raiseOnFailure(flag);
 }
 
 void TMainForm::langButtonClick() {
@@ -737,11 +729,7 @@ bool TMainForm::saveExportToFile() {
     }
     lastSaveFile_ = SaveDialog1->selectedFiles().constFirst();
     // Replaced as a whole, so an existing file is never left emptied or half-written.
-    const platform::FileWriteResult result =
-        platform::writeFileAtomically(lastSaveFile_, exportLines_.text());
-    if (!result.ok()) {
-        throw std::runtime_error(fileWriteErrorMessage(lastSaveFile_, result).toStdString());
-    }
+    raiseOnFailure(platform::writeFileAtomically(lastSaveFile_, exportLines_.text()));
     return true;
 }
 
@@ -770,10 +758,7 @@ void TMainForm::printMeasurementList() {
     if (PrintDialog1->exec() != QDialog::Accepted) {
         return;
     }
-    const PrintResult result = printMeasurementListOn(job, *model_, columnTitles(), ActiveLanguage);
-    if (!result.ok) {
-        throw std::runtime_error(result.error.toStdString());
-    }
+    raiseOnFailure(printMeasurementListOn(job, *model_, columnTitles(), ActiveLanguage));
     model_->markExported(printed);
 }
 

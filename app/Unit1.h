@@ -5,6 +5,7 @@
 #include "ExportText.h"
 #include "InstrumentLink.h"
 #include "JudgementPanel.h"
+#include "Outcome.h"
 #include "PollCycle.h"
 #include "ProgramPaths.h"
 
@@ -159,7 +160,7 @@ private:
     bool confirm();
     // Closing with readings not exported since their last change: true when the user agrees.
     bool closingAgreed();
-    void loadFlag();
+    Outcome loadFlag();
     bool saveExportToFile();
     void showStatistics();
 

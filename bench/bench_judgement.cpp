@@ -99,9 +99,9 @@ void BM_Report(benchmark::State& state) {
     content.list = &model;
     content.drawTrend = [](QPainter& painter, const QRectF& area) { painter.drawRect(area); };
     for (auto _ : state) {
-        const QString error = writeReport(dir.filePath("report.pdf"), content);
-        if (!error.isEmpty()) {
-            state.SkipWithError(error.toStdString().c_str());
+        const Outcome written = writeReport(dir.filePath("report.pdf"), content);
+        if (!written.ok()) {
+            state.SkipWithError(written.reason().toStdString().c_str());
         }
     }
     state.counters["pdf_bytes"] = static_cast<double>(QFileInfo(dir.filePath("report.pdf")).size());

@@ -334,9 +334,9 @@ void BM_PrintPdf(benchmark::State& state) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir.filePath("list.pdf"));
-        const PrintResult result = printMeasurementListOn(printer, model, kTitles, 0);
-        if (!result.ok) {
-            state.SkipWithError(result.error.toStdString().c_str());
+        const Outcome result = printMeasurementListOn(printer, model, kTitles, 0);
+        if (!result.ok()) {
+            state.SkipWithError(result.reason().toStdString().c_str());
         }
     }
 }

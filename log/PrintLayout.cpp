@@ -40,9 +40,9 @@ void drawColumns(PrintCanvas& canvas, const PrintResolution& res, double y, Text
     }
 }
 
-PrintResult failed(const PrintCanvas& canvas, const char* fallback) {
-    QString text = canvas.errorText();
-    return {false, text.isEmpty() ? QString::fromLatin1(fallback) : text};
+Outcome failed(const PrintCanvas& canvas, const char* fallback) {
+    const QString text = canvas.errorText();
+    return Outcome::failed(text.isEmpty() ? QString::fromLatin1(fallback) : text);
 }
 
 } // namespace
@@ -72,8 +72,8 @@ std::string pageLabel(int language, int page) {
     return (language == 1 ? "Seite " : "Page ") + std::to_string(page);
 }
 
-PrintResult drawMeasurementList(PrintCanvas& canvas, const MeasurementListModel& model,
-                                const ColumnTexts& titles, int language) {
+Outcome drawMeasurementList(PrintCanvas& canvas, const MeasurementListModel& model,
+                            const ColumnTexts& titles, int language) {
     int page = 1;
     if (!canvas.beginDocument(QString::fromLatin1(kPrintJobName))) {
         return failed(canvas, "The print job could not be started.");

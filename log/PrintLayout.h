@@ -3,9 +3,9 @@
 #pragma once
 
 #include "MeasurementListModel.h"
+#include "Outcome.h"
 #include "PrintCanvas.h"
 
-#include <QString>
 #include <string>
 #include <string_view>
 
@@ -30,14 +30,10 @@ void textAtMm(PrintCanvas& canvas, const PrintResolution& resolution, std::strin
 // "Seite <n>" for German (language 1), "Page <n>" for every other language number.
 std::string pageLabel(int language, int page);
 
-struct PrintResult {
-    bool ok = true;
-    QString error; // the printing system's text when the job failed
-};
-
 // Prints the whole list as one job: titles are the five column titles of the active language
-// (Windows-1252). The row count is read anew before every row.
-PrintResult drawMeasurementList(PrintCanvas& canvas, const MeasurementListModel& model,
-                                const ColumnTexts& titles, int language);
+// (Windows-1252). The row count is read anew before every row. A failure carries the printing
+// system's text.
+Outcome drawMeasurementList(PrintCanvas& canvas, const MeasurementListModel& model,
+                            const ColumnTexts& titles, int language);
 
 } // namespace zt40

@@ -42,8 +42,8 @@ private:
 };
 
 // Prints the whole list on the printer as one job named "ZT40 Printjob".
-inline PrintResult printMeasurementListOn(QPrinter& printer, const MeasurementListModel& model,
-                                          const ColumnTexts& titles, int language) {
+inline Outcome printMeasurementListOn(QPrinter& printer, const MeasurementListModel& model,
+                                      const ColumnTexts& titles, int language) {
     QPainterCanvas canvas(printer);
     return drawMeasurementList(canvas, model, titles, language);
 }

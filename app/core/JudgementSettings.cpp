@@ -56,7 +56,7 @@ JudgementSettings readJudgementSettings(const std::string& path) {
     return settings;
 }
 
-void writeJudgementSettings(const std::string& path, const JudgementSettings& settings) {
+Outcome writeJudgementSettings(const std::string& path, const JudgementSettings& settings) {
     const LimitSettings& limits = settings.limits;
     std::string kind = "Off";
     for (const KindName& k : KindNames) {
@@ -64,14 +64,14 @@ void writeJudgementSettings(const std::string& path, const JudgementSettings& se
             kind = k.name;
         }
     }
-    // Both sections in one rewrite of the file.
-    ProfileFile(path).WriteValues({{LimitsSection, "Kind", kind},
-                                   {LimitsSection, "Lower", numberText(limits.lower)},
-                                   {LimitsSection, "Upper", numberText(limits.upper)},
-                                   {LimitsSection, "Nominal", numberText(limits.nominal)},
-                                   {LimitsSection, "Tolerance", numberText(limits.tolerance)},
-                                   {SamplesSection, "ReadingsPerSample",
-                                    std::to_string(validSampleSize(settings.sampleSize))}});
+    return ProfileFile(path).WriteValues(
+        {{LimitsSection, "Kind", kind},
+         {LimitsSection, "Lower", numberText(limits.lower)},
+         {LimitsSection, "Upper", numberText(limits.upper)},
+         {LimitsSection, "Nominal", numberText(limits.nominal)},
+         {LimitsSection, "Tolerance", numberText(limits.tolerance)},
+         {SamplesSection, "ReadingsPerSample",
+          std::to_string(validSampleSize(settings.sampleSize))}});
 }
 
 } // namespace zt40

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Judgement.h"
+#include "Outcome.h"
 
 #include <string>
 
@@ -19,7 +20,7 @@ struct JudgementSettings {
 // What the file holds; anything missing is off. Limits with a value that is no number, or that
 // would be refused on entry, are switched off (their numbers are kept).
 JudgementSettings readJudgementSettings(const std::string& path);
-// Throws std::runtime_error naming the file and the reason when it cannot be written.
-void writeJudgementSettings(const std::string& path, const JudgementSettings& settings);
+// Both sections in one rewrite of the file; a failure names the file and the reason.
+Outcome writeJudgementSettings(const std::string& path, const JudgementSettings& settings);
 
 } // namespace zt40

@@ -1,12 +1,11 @@
 #include "ProfileFile.h"
 
-#include <QDir>
+#include "AtomicFile.h"
+
 #include <QFile>
-#include <QFileInfo>
 
 #include <charconv>
 #include <filesystem>
-#include <stdexcept>
 #include <vector>
 
 namespace zt40 {
@@ -147,21 +146,6 @@ std::string readWholeFile(const std::string& path, bool& ok) {
 
 } // namespace
 
-QString fileWriteErrorMessage(const QString& path, const platform::FileWriteResult& result) {
-    const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    switch (result.failure) {
-    case platform::FileWriteResult::Failure::None:
-        return {};
-    case platform::FileWriteResult::Failure::Create:
-        return QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
-            .arg(name, result.reason);
-    case platform::FileWriteResult::Failure::Write:
-        return QStringLiteral("Datei \"%1\" kann nicht geschrieben werden. %2")
-            .arg(name, result.reason);
-    }
-    return {};
-}
-
 std::optional<std::string> profileValue(std::string_view content, std::string_view section,
                                         std::string_view key) {
     const auto lines = splitLines(content);
@@ -239,7 +223,7 @@ int ProfileFile::ReadInteger(std::string_view section, std::string_view key, int
     return profileInteger(*value).value_or(fallback);
 }
 
-void ProfileFile::WriteValues(const std::vector<Value>& values) const {
+Outcome ProfileFile::WriteValues(const std::vector<Value>& values) const {
     bool ok = false;
     const std::string content = readWholeFile(path_, ok);
     const QString path = QString::fromStdString(path_);
@@ -247,21 +231,17 @@ void ProfileFile::WriteValues(const std::vector<Value>& values) const {
     if (!ok && std::filesystem::exists(path_, error) &&
         !std::filesystem::is_directory(path_, error)) {
         // Never replace a file whose other content we could not read.
-        throw std::runtime_error(
-            QStringLiteral("Cannot read file \"%1\".").arg(path).toStdString());
+        return Outcome::failed(QStringLiteral("Cannot read file \"%1\".").arg(path));
     }
     std::string updated = content;
     for (const Value& value : values) {
         updated = profileWithValue(updated, value.section, value.key, value.text);
     }
-    const platform::FileWriteResult result = platform::writeFileAtomically(path, updated);
-    if (!result.ok()) {
-        throw std::runtime_error(fileWriteErrorMessage(path, result).toStdString());
-    }
+    return platform::writeFileAtomically(path, updated);
 }
 
-void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
-    WriteValues({{std::string(section), std::string(key), std::to_string(value)}});
+Outcome ProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) const {
+    return WriteValues({{std::string(section), std::string(key), std::to_string(value)}});
 }
 
 } // namespace zt40

@@ -4,7 +4,7 @@
 // byte for byte as it was, new lines written with CR LF, a missing file created.
 #pragma once
 
-#include "AtomicFile.h"
+#include "Outcome.h"
 
 #include <QString>
 
@@ -28,11 +28,6 @@ std::string profileWithValue(std::string_view content, std::string_view section,
 // A decimal integer with optional sign, blanks around it allowed; nothing for anything else.
 std::optional<int> profileInteger(std::string_view text);
 
-// The text of the message box for a failed write: "Datei "<full name>" kann nicht erstellt
-// werden. <reason>" when the file could not be created, a matching text when writing failed.
-// For the settings file and the export's .dat file alike.
-QString fileWriteErrorMessage(const QString& path, const platform::FileWriteResult& result);
-
 // One settings file, opened by path for one access and released right after it.
 class ProfileFile {
 public:
@@ -42,9 +37,9 @@ public:
     // gives `fallback`.
     int ReadInteger(std::string_view section, std::string_view key, int fallback) const;
 
-    // Rewrites the file by atomic replace. Throws std::runtime_error naming the file and the
-    // system's reason when it cannot be written; the old file then stays as it was.
-    void WriteInteger(std::string_view section, std::string_view key, int value) const;
+    // Rewrites the file by atomic replace. A failure names the file and the system's reason;
+    // the old file then stays as it was.
+    Outcome WriteInteger(std::string_view section, std::string_view key, int value) const;
 
     // The whole file, or nothing when it is missing or unreadable: several keys read with
     // profileValue from it cost one read.
@@ -55,7 +50,7 @@ public:
         std::string key;
         std::string text;
     };
-    void WriteValues(const std::vector<Value>& values) const;
+    Outcome WriteValues(const std::vector<Value>& values) const;
 
     const std::string& path() const { return path_; }
 

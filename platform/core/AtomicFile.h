@@ -3,24 +3,19 @@
 // leaves the target as it was and removes the temporary file.
 #pragma once
 
+#include "Outcome.h"
+
 #include <QString>
 #include <string_view>
 
 namespace zt40::platform {
 
-struct FileWriteResult {
-    enum class Failure {
-        None,   // written
-        Create, // the file could not be created (folder missing or read-only, name is a folder)
-        Write,  // created, but writing, flushing or replacing the target failed
-    };
-    Failure failure = Failure::None;
-    QString reason; // the system's reason text when something failed
-
-    bool ok() const { return failure == Failure::None; }
-};
-
-// Writes the bytes unchanged (no line-end conversion, no byte-order mark).
-FileWriteResult writeFileAtomically(const QString& path, std::string_view bytes);
+// Writes the bytes unchanged (no line-end conversion, no byte-order mark). A failure names the
+// whole path and the system's reason, in the program's one wording for every language:
+// "Datei "<path>" kann nicht erstellt werden. <reason>" when the file could not be created
+// (folder missing or read-only, the name is a folder), "... kann nicht geschrieben werden. ..."
+// when writing, flushing or replacing the target failed. The settings file and the .dat
+// export alike.
+Outcome writeFileAtomically(const QString& path, std::string_view bytes);
 
 } // namespace zt40::platform

@@ -203,13 +203,13 @@ TEST(JudgementSettingsFile, SectionsOfTheirOwnAndTheRestOfTheFileUntouched) {
     const std::string before = "; mine\r\n[Config]\r\nLanguage=1\r\n[Other]\r\nA=b\r\n";
     writeFile(QString::fromStdString(ini), before);
     const JudgementSettings settings{{LimitKind::Nominal, none, 14.0, 80.25, 0.1}, 5};
-    writeJudgementSettings(ini, settings);
+    ASSERT_TRUE(writeJudgementSettings(ini, settings).ok());
     EXPECT_EQ(readFile(QString::fromStdString(ini)),
               before + "[Limits]\r\nKind=Nominal\r\nLower=\r\nUpper=14\r\nNominal=80.25\r\n"
                        "Tolerance=0.1\r\n[Samples]\r\nReadingsPerSample=5\r\n");
     EXPECT_EQ(readJudgementSettings(ini), settings);
     // Writing the language leaves the sections as they are.
-    ProfileFile(ini).WriteInteger("Config", "Language", 2);
+    ASSERT_TRUE(ProfileFile(ini).WriteInteger("Config", "Language", 2).ok());
     EXPECT_EQ(readJudgementSettings(ini), settings);
     EXPECT_EQ(ProfileFile(ini).ReadInteger("Config", "Language", 0), 2);
 

@@ -123,8 +123,8 @@ TEST(PrintLayout, OneRowAt600Dpi) {
     MeasurementListModel model;
     model.appendRow("08.12.2026", "23:21:47", "L D", "12,5", "Probe \xE4");
     RecordingCanvas canvas(600, 600);
-    const PrintResult result = drawMeasurementList(canvas, model, kEnglish, 0);
-    EXPECT_TRUE(result.ok);
+    const Outcome result = drawMeasurementList(canvas, model, kEnglish, 0);
+    EXPECT_TRUE(result.ok());
     const std::vector<std::string> expected{
         "begin ZT40 Printjob",
         // header block
@@ -142,7 +142,7 @@ TEST(PrintLayout, OneRowAt600Dpi) {
 TEST(PrintLayout, EmptyListIsOneEmptyPage) {
     MeasurementListModel model;
     RecordingCanvas canvas(600, 600);
-    EXPECT_TRUE(drawMeasurementList(canvas, model, kEnglish, 0).ok);
+    EXPECT_TRUE(drawMeasurementList(canvas, model, kEnglish, 0).ok());
     EXPECT_EQ(canvas.calls, (std::vector<std::string>{"begin ZT40 Printjob", "end"}));
 }
 
@@ -150,7 +150,7 @@ TEST(PrintLayout, FiftyRowsFillOnePageAndLeaveAnEmptySecondOne) {
     MeasurementListModel model;
     fill(model, 50);
     RecordingCanvas canvas(600, 600);
-    ASSERT_TRUE(drawMeasurementList(canvas, model, kEnglish, 0).ok);
+    ASSERT_TRUE(drawMeasurementList(canvas, model, kEnglish, 0).ok());
     EXPECT_EQ(countOf(canvas.calls, "newPage"), 1);
     EXPECT_EQ(countOf(canvas.calls, "4488,6614 Page 1"), 1);
     EXPECT_EQ(countOf(canvas.calls, "4488,6614 Page 2"), 0);
@@ -170,7 +170,7 @@ TEST(PrintLayout, RowFiftyOneStartsPageTwoUnderANewHeaderBlock) {
         fill(model, 51);
         RecordingCanvas canvas(600, 600);
         ASSERT_TRUE(
-            drawMeasurementList(canvas, model, language == 1 ? kGerman : kEnglish, language).ok);
+            drawMeasurementList(canvas, model, language == 1 ? kGerman : kEnglish, language).ok());
         const auto& calls = canvas.calls;
         const auto pageBreak = std::find(calls.begin(), calls.end(), "newPage");
         ASSERT_NE(pageBreak, calls.end());
@@ -196,7 +196,7 @@ TEST(PrintLayout, GermanTitlesAndLabelsAlignedAsTheColumns) {
     MeasurementListModel model;
     model.appendRow("d", "t", "m", "7,25", "k");
     RecordingCanvas canvas(300, 300);
-    ASSERT_TRUE(drawMeasurementList(canvas, model, kGerman, 1).ok);
+    ASSERT_TRUE(drawMeasurementList(canvas, model, kGerman, 1).ok());
     EXPECT_EQ(canvas.texts(),
               (std::vector<std::string>{
                   "118,118 TARVELON MIRELANTA ZT40 [left 10]", "2244,3307 Seite 1 [right 10]",
@@ -211,16 +211,16 @@ TEST(PrintLayout, PrinterErrorsEndTheJobWithTheirText) {
     fill(model, 120);
     RecordingCanvas noPrinter(600, 600);
     noPrinter.failBegin = true;
-    const PrintResult refused = drawMeasurementList(noPrinter, model, kEnglish, 0);
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.error, "no printer");
+    const Outcome refused = drawMeasurementList(noPrinter, model, kEnglish, 0);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.reason(), "no printer");
     EXPECT_EQ(noPrinter.calls, (std::vector<std::string>{"begin ZT40 Printjob"}));
 
     RecordingCanvas brokenPage(600, 600);
     brokenPage.failNewPage = 1;
-    const PrintResult broken = drawMeasurementList(brokenPage, model, kEnglish, 0);
-    EXPECT_FALSE(broken.ok);
-    EXPECT_FALSE(broken.error.isEmpty());
+    const Outcome broken = drawMeasurementList(brokenPage, model, kEnglish, 0);
+    EXPECT_FALSE(broken.ok());
+    EXPECT_FALSE(broken.reason().isEmpty());
     EXPECT_EQ(brokenPage.calls.back(), "newPage");
     EXPECT_EQ(countOf(brokenPage.calls, "354,708 51"), 0);
 }
@@ -235,8 +235,8 @@ TEST(PrintLayout, RealPdfThroughQPrinter) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
-        const PrintResult result = printMeasurementListOn(printer, model, kEnglish, 0);
-        ASSERT_TRUE(result.ok) << result.error.toStdString();
+        const Outcome result = printMeasurementListOn(printer, model, kEnglish, 0);
+        ASSERT_TRUE(result.ok()) << result.reason().toStdString();
         EXPECT_EQ(printer.docName(), "ZT40 Printjob");
     }
     QFile pdf(path);
@@ -267,7 +267,7 @@ TEST(PrintLayout, PrinterThatCannotOpenItsOutputReportsIt) {
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName("/nonexistent-folder/list.pdf");
-    const PrintResult result = printMeasurementListOn(printer, model, kEnglish, 0);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.error.contains("/nonexistent-folder/list.pdf"));
+    const Outcome result = printMeasurementListOn(printer, model, kEnglish, 0);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.reason().contains("/nonexistent-folder/list.pdf"));
 }

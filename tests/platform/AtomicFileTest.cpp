@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #endif
 
 using namespace zt40;
-using Failure = platform::FileWriteResult::Failure;
 
 namespace {
 
@@ -26,6 +26,15 @@ struct AtomicFileFixture : ::testing::Test {
     QStringList entries(const QString& path) const {
         return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
+    // A failure names the whole path, says what failed and gives the system's reason after it.
+    static void expectFailure(const Outcome& result, const QString& path, const char* what) {
+        ASSERT_FALSE(result.ok());
+        const QString start = "Datei \"" +
+                              QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()) +
+                              "\" kann nicht " + what + " werden. ";
+        EXPECT_TRUE(result.reason().startsWith(start)) << result.reason().toStdString();
+        EXPECT_GT(result.reason().size(), start.size()) << result.reason().toStdString();
+    }
     void writeOld() {
         QFile f(target);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -37,8 +46,8 @@ struct AtomicFileFixture : ::testing::Test {
 
 TEST_F(AtomicFileFixture, WritesTheBytesUnchangedAndLeavesNoTemporaryFile) {
     const std::string bytes("\tDate\r\n1\t\xE4\x00x\r\n", 12);
-    const platform::FileWriteResult result = platform::writeFileAtomically(target, bytes);
-    ASSERT_TRUE(result.ok()) << result.reason.toStdString();
+    const Outcome result = platform::writeFileAtomically(target, bytes);
+    ASSERT_TRUE(result.ok()) << result.reason().toStdString();
     EXPECT_EQ(contents(target), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
 }
@@ -54,9 +63,7 @@ TEST_F(AtomicFileFixture, ReplacesAnExistingFileWholly) {
 
 TEST_F(AtomicFileFixture, MissingFolderCannotBeCreated) {
     const QString path = dir.filePath("no such folder/export.dat");
-    const platform::FileWriteResult result = platform::writeFileAtomically(path, "data");
-    EXPECT_EQ(result.failure, Failure::Create);
-    EXPECT_FALSE(result.reason.isEmpty());
+    expectFailure(platform::writeFileAtomically(path, "data"), path, "erstellt");
     EXPECT_TRUE(entries(dir.path()).isEmpty());
 }
 
@@ -66,9 +73,7 @@ TEST_F(AtomicFileFixture, PathThatIsAFolderIsLeftAlone) {
     ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
     inside.close();
 
-    const platform::FileWriteResult result = platform::writeFileAtomically(target, "data");
-    EXPECT_EQ(result.failure, Failure::Create);
-    EXPECT_FALSE(result.reason.isEmpty());
+    expectFailure(platform::writeFileAtomically(target, "data"), target, "erstellt");
     EXPECT_TRUE(QFileInfo(target).isDir());
     EXPECT_EQ(entries(target), QStringList{"keep.txt"});
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
@@ -84,10 +89,9 @@ TEST_F(AtomicFileFixture, ReadOnlyFolderKeepsTheExistingFile) {
 #endif
     writeOld();
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    const platform::FileWriteResult result = platform::writeFileAtomically(target, "new");
+    const Outcome result = platform::writeFileAtomically(target, "new");
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(result.failure, Failure::Create);
-    EXPECT_FALSE(result.reason.isEmpty());
+    expectFailure(result, target, "erstellt");
     EXPECT_EQ(contents(target), "old contents\r\n");
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
 }
@@ -106,13 +110,12 @@ TEST_F(AtomicFileFixture, FailedWriteKeepsTheExistingFileIntact) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 
     const std::string big(256 * 1024, 'x');
-    const platform::FileWriteResult result = platform::writeFileAtomically(target, big);
+    const Outcome result = platform::writeFileAtomically(target, big);
 
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
-    EXPECT_EQ(result.failure, Failure::Write);
-    EXPECT_FALSE(result.reason.isEmpty());
+    expectFailure(result, target, "geschrieben");
     EXPECT_EQ(contents(target), "old contents\r\n");
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
 #endif
