@@ -181,26 +181,21 @@ void TrendData::updateJudgement() {
     }
     plot_.outside = placed(marks);
 
-    // A sample's mean sits at its middle reading, or at the time of its last.
+    // A sample's mean, as the judgement groups the samples, sits at its middle reading or at
+    // the time of its last.
     QList<QPointF> means;
     const int size = judgement_ != nullptr ? judgement_->sampleSize() : 0;
     if (size != 0 && sampleMeans_) {
-        for (std::size_t first = 0; first < values.size();
-             first += static_cast<std::size_t>(size)) {
-            const std::size_t end = std::min(values.size(), first + static_cast<std::size_t>(size));
-            RunningStatistics sample;
-            for (std::size_t row = first; row < end; ++row) {
-                if (!std::isnan(values[row])) {
-                    sample.add(values[row]);
-                }
-            }
-            if (sample.count() == 0) {
+        for (const SampleSummary& sample : summariseSamples(list_, size, limits)) {
+            if (sample.values.count() == 0) {
                 continue;
             }
+            const int first = sample.range.first;
+            const int end = first + sample.range.rows;
             const double x = plot_.axis == PlotAxis::Reading
                                  ? (static_cast<double>(first + end) + 1) / 2
                                  : static_cast<double>(end);
-            means.append(QPointF(x, sample.mean()));
+            means.append(QPointF(x, sample.values.mean()));
         }
     }
     plot_.sampleMeans = plot_.axis == PlotAxis::Reading ? means : placed(means);

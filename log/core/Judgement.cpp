@@ -81,6 +81,11 @@ Verdict judgeValueText(std::string_view valueText, const Limits& limits) {
     return judge(number ? std::optional<double>(number->value) : std::nullopt, limits);
 }
 
+Verdict judgeRow(const MeasurementListModel& list, int row, const Limits& limits) {
+    const auto number = list.number(row);
+    return judge(number ? std::optional<double>(number->value) : std::nullopt, limits);
+}
+
 std::optional<double> parseDecimalText(std::string_view text, char separator) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -187,7 +192,7 @@ SampleSummary summariseSample(const MeasurementListModel& list, const SampleRang
     summary.range = range;
     summary.complete = validSampleSize(size) != 0 && range.rows == size;
     for (int row = range.first; row < range.first + range.rows; ++row) {
-        if (const auto number = parseValueText(list.text(row, ColValue))) {
+        if (const auto number = list.number(row)) {
             summary.values.add(number->value);
             summary.decimals = std::max(summary.decimals, number->decimals);
         } else {
@@ -241,7 +246,7 @@ void MeasurementJudgement::setSampleSize(int size) {
 }
 
 Verdict MeasurementJudgement::verdictOfRow(int row) const {
-    return judgeValueText(list_.text(row, ColValue), limits_);
+    return judgeRow(list_, row, limits_);
 }
 
 std::optional<SampleSummary> MeasurementJudgement::currentSample() const {

@@ -58,6 +58,8 @@ Limits effectiveLimits(const LimitSettings& settings);
 enum class Verdict { None, Inside, Below, Above };
 Verdict judge(std::optional<double> value, const Limits& limits);
 Verdict judgeValueText(std::string_view valueText, const Limits& limits);
+// The verdict of a row's value as the list read it.
+Verdict judgeRow(const MeasurementListModel& list, int row, const Limits& limits);
 
 // A number typed by the user: an optional sign, digits and at most one `separator` (the
 // user's decimal separator), blanks around it allowed; nothing else, no digit grouping.

@@ -3,6 +3,8 @@
 #include "Cp1252.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace zt40 {
 namespace {
@@ -18,6 +20,10 @@ bool validColumn(int column) {
     return column >= 0 && column < ColumnCount;
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
 
 std::string_view trimBlanksAndControls(std::string_view text) {
@@ -28,6 +34,43 @@ std::string_view trimBlanksAndControls(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+std::optional<ValueNumber> parseValueText(std::string_view text) {
+    text = trimBlanksAndControls(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    // Digits with at most one separator, and at least one digit.
+    std::string plain;
+    plain.reserve(text.size());
+    int digits = 0;
+    int decimals = -1;
+    for (const char c : text) {
+        if (isDigit(c)) {
+            ++digits;
+            if (decimals >= 0) {
+                ++decimals;
+            }
+            plain += c;
+        } else if ((c == ',' || c == '.') && decimals < 0) {
+            decimals = 0;
+            plain += '.';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (error != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return ValueNumber{negative ? -value : value, std::max(decimals, 0)};
 }
 
 MeasurementListModel::MeasurementListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -81,8 +124,13 @@ void MeasurementListModel::appendRow(std::string_view date, std::string_view tim
                                      std::string_view mode, std::string_view value,
                                      std::string_view comment) {
     Row row;
-    appendTexts(row, {date, time, trimBlanksAndControls(mode), trimBlanksAndControls(value),
-                      trimBlanksAndControls(comment)});
+    value = trimBlanksAndControls(value);
+    if (const auto number = parseValueText(value)) {
+        row.number = number->value;
+        row.decimals = static_cast<std::int8_t>(std::min(number->decimals, 127));
+    }
+    appendTexts(row,
+                {date, time, trimBlanksAndControls(mode), value, trimBlanksAndControls(comment)});
     const int at = count();
     beginInsertRows({}, at, at);
     rows_.push_back(row);
@@ -136,6 +184,13 @@ void MeasurementListModel::setComment(int row, std::string_view comment) {
     emit dataChanged(changed, changed, {Qt::DisplayRole});
     ++changes_;
     emit commentChanged(row);
+}
+
+std::optional<ValueNumber> MeasurementListModel::number(int row) const {
+    if (row < 0 || row >= count() || rows_[row].decimals == NoNumber) {
+        return std::nullopt;
+    }
+    return ValueNumber{rows_[row].number, rows_[row].decimals};
 }
 
 std::string_view MeasurementListModel::text(int row, int column) const {

@@ -2,13 +2,15 @@
 // There is no second copy of the rows; export and printing read them back from here.
 //
 // Each row holds five Windows-1252 texts (date, time, mode, value, comment), kept in one
-// shared buffer so that a million rows stay small. The model is read-only for views, has five
-// columns and is never sorted.
+// shared buffer so that a million rows stay small, and its value read as a number once, when
+// it is appended, for everything that counts or judges the readings. The model is read-only
+// for views, has five columns and is never sorted.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,16 @@ using ColumnTexts = std::array<std::string, ColumnCount>;
 
 // Leading and trailing blanks and control characters removed.
 std::string_view trimBlanksAndControls(std::string_view text);
+
+// A value text read as a number: an optional sign, digits, at most one decimal separator
+// (comma or point, whichever the text carries) and nothing else. `decimals` counts the digits
+// after the separator. A text that is no number (an overflow mark, a colon) is counted apart
+// by the statistics and gets no verdict.
+struct ValueNumber {
+    double value = 0;
+    int decimals = 0;
+};
+std::optional<ValueNumber> parseValueText(std::string_view text);
 
 class MeasurementListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -43,6 +55,9 @@ public:
     std::size_t textBytes() const { return texts_.size() - holeBytes_; }
     // One text of a row, Windows-1252; empty for a row or column out of range.
     std::string_view text(int row, int column) const;
+    // The row's value as a number, read when the row was appended; none for a value that is no
+    // number or a row out of range.
+    std::optional<ValueNumber> number(int row) const;
 
     // Counts appended rows and changed comments. An export that succeeded marks the count it
     // was made at; rows added or changed after it are unexported.
@@ -79,8 +94,11 @@ private:
     // outweigh the texts still in use.
     struct Row {
         std::size_t start = 0;                         // offset of the date in texts_
+        double number = 0;                             // the value, when it is one
         std::array<std::uint32_t, ColumnCount> ends{}; // end of each text, from start
+        std::int8_t decimals = NoNumber;               // of the value; NoNumber: none
     };
+    static constexpr std::int8_t NoNumber = -1;
     void appendTexts(Row& row, const std::array<std::string_view, ColumnCount>& texts);
     bool overlapsTexts(std::string_view text) const;
     void squeezeHoles();

@@ -12,51 +12,10 @@ namespace zt40 {
 
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // More digits than a double holds would only show noise.
 constexpr int MaxShownDecimals = 15;
 
 } // namespace
-
-std::optional<ValueNumber> parseValueText(std::string_view text) {
-    text = trimBlanksAndControls(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    // Digits with at most one separator, and at least one digit.
-    std::string plain;
-    plain.reserve(text.size());
-    int digits = 0;
-    int decimals = -1;
-    for (const char c : text) {
-        if (isDigit(c)) {
-            ++digits;
-            if (decimals >= 0) {
-                ++decimals;
-            }
-            plain += c;
-        } else if ((c == ',' || c == '.') && decimals < 0) {
-            decimals = 0;
-            plain += '.';
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0) {
-        return std::nullopt;
-    }
-    double value = 0;
-    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (error != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return ValueNumber{negative ? -value : value, std::max(decimals, 0)};
-}
 
 void RunningStatistics::add(double x) {
     ++n_;
@@ -114,7 +73,7 @@ void MeasurementStatistics::keepRowValues() {
 }
 
 void MeasurementStatistics::addRow(int row) {
-    const auto number = parseValueText(list_.text(row, ColValue));
+    const auto number = list_.number(row);
     if (number) {
         stats_.add(number->value);
         decimals_ = std::max(decimals_, number->decimals);

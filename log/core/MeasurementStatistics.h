@@ -1,7 +1,9 @@
 // Statistics of the measured values in the list: how many, mean, sample standard deviation,
-// minimum, maximum and range. Values are read from the value texts; a text that is no number
+// minimum, maximum and range, of the values the list read as numbers; a text that is no number
 // (an overflow mark, a colon) is counted apart and left out.
 #pragma once
+
+#include "MeasurementListModel.h"
 
 #include <QObject>
 
@@ -11,17 +13,6 @@
 #include <vector>
 
 namespace zt40 {
-
-class MeasurementListModel;
-
-// A value text read as a number: an optional sign, digits, at most one decimal separator
-// (comma or point, whichever the text carries) and nothing else. `decimals` counts the digits
-// after the separator.
-struct ValueNumber {
-    double value = 0;
-    int decimals = 0;
-};
-std::optional<ValueNumber> parseValueText(std::string_view text);
 
 // Mean and spread kept up to date value by value with Welford's update: constant time per
 // value, and no sum of squares that loses the spread of nearly equal values.

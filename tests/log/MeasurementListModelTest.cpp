@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -181,8 +181,12 @@ TEST(ListStorage, ManyEditsAndDeletionsKeepEveryRowIntact) {
     // Without the model tester, which would check the whole list after every change.
     MeasurementListModel model;
     // Enough churn that the storage squeezes out deleted and replaced texts several times.
+    // Every tenth value is no number.
+    const auto valueText = [](int i) {
+        return i % 10 == 7 ? "OL" : std::to_string(i % 400) + ",0";
+    };
     for (int i = 0; i < 6000; ++i) {
-        model.appendRow("09.12.2026", std::to_string(i), "C", std::to_string(i % 400) + ",0", "");
+        model.appendRow("09.12.2026", std::to_string(i), "C", valueText(i), "");
     }
     for (int round = 0; round < 4; ++round) {
         for (int row = 0; row < model.count(); ++row) {
@@ -198,8 +202,15 @@ TEST(ListStorage, ManyEditsAndDeletionsKeepEveryRowIntact) {
         const int n = std::stoi(std::string(model.text(row, ColTime)));
         EXPECT_GT(n, previous); // order of arrival kept
         previous = n;
-        EXPECT_EQ(model.text(row, ColValue), std::to_string(n % 400) + ",0");
+        EXPECT_EQ(model.text(row, ColValue), valueText(n));
         EXPECT_EQ(model.text(row, ColComment), std::string(40, 'd'));
+        // The number read on appending stays with its row through the edits.
+        const auto number = model.number(row);
+        ASSERT_EQ(number.has_value(), n % 10 != 7) << n;
+        if (number) {
+            EXPECT_EQ(number->value, n % 400);
+            EXPECT_EQ(number->decimals, 1);
+        }
     }
     std::size_t sum = 0;
     for (int row = 0; row < model.count(); ++row) {
@@ -235,3 +246,5 @@ TEST_F(ListFixture, RowsAddedOrChangedAfterTheLastExportAreUnexported) {
         EXPECT_EQ(model.hasUnexported(), s.unexported) << s.step;
     }
 }
+
+} // namespace zt40::test
