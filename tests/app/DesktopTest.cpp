@@ -26,8 +26,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zt40;
-using namespace zt40::test;
+namespace zt40::test {
 
 namespace {
 
@@ -207,3 +206,6 @@ TEST_F(Desktop, WindowTitlesAreExactlyTheProgramsOwn) {
 }
 
 } // namespace
+
+} // namespace zt40::test
+

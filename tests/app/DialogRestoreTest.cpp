@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 
+namespace zt40::test {
+
 namespace zt40 {
 namespace {
 
@@ -78,3 +80,6 @@ TEST(DialogRestore, TypedTextAndChoicesSurviveMinimiseAndRestore) {
 
 } // namespace
 } // namespace zt40
+
+} // namespace zt40::test
+

@@ -15,8 +15,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zt40;
-using namespace zt40::test;
+namespace zt40::test {
 
 namespace {
 
@@ -136,3 +135,6 @@ TEST_F(InstalledProgram, EachUserKeepsTheirOwnLanguageAndTheDataComeFromTheInsta
 }
 
 } // namespace
+
+} // namespace zt40::test
+

@@ -21,8 +21,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zt40;
-using namespace zt40::test;
+namespace zt40::test {
 
 namespace {
 
@@ -201,3 +200,6 @@ TEST_F(LanguageSettings, ASettingsFileThatCannotBeWrittenIsReportedAndTextsStay)
     EXPECT_EQ(ActiveLanguage, 1);
     EXPECT_EQ(form.messen->text(), "Measure");
 }
+
+} // namespace zt40::test
+

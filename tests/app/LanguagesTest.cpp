@@ -5,7 +5,7 @@
 
 #include <string>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -112,3 +112,6 @@ TEST(OwnTexts, EachLanguageHasItsOwnAndAnUnknownNumberGetsEnglish) {
         EXPECT_STREQ(helpTexts(c.language).back, c.back) << c.language;
     }
 }
+
+} // namespace zt40::test
+

@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 
+namespace zt40::test {
+
 using zt40::TForm3;
 
 namespace {
@@ -153,3 +155,6 @@ TEST_F(ExportDialog, EnterConfirmsThroughTheDefaultButton) {
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(dialog.ExportChoice, 1);
 }
+
+} // namespace zt40::test
+

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+namespace zt40::test {
+
 namespace zt40 {
 namespace {
 
@@ -316,3 +318,6 @@ TEST_F(AboutDialog, OnThisSystemItShowsTheKernelAndTheBuiltVersion) {
 
 } // namespace
 } // namespace zt40
+
+} // namespace zt40::test
+

@@ -5,7 +5,7 @@
 
 #include <random>
 
-namespace zt40 {
+namespace zt40::test {
 namespace {
 
 InstrumentFrame filled(std::uint8_t b) {
@@ -367,4 +367,4 @@ TEST(DecodeNeverFails, RandomRepliesKeepInsideFrameAndState) {
 }
 
 } // namespace
-} // namespace zt40
+} // namespace zt40::test

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -84,3 +84,6 @@ TEST(ExportText, ClipboardTextIsTheSameTextInUnicode) {
     EXPECT_EQ(lines.unicodeText(),
               QString::fromUtf8("\tDate\tTime\tMode\tValue\tComment\r\n1\td\tt\tm\tv\tä€„\r\n"));
 }
+
+} // namespace zt40::test
+

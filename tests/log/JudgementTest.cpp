@@ -8,7 +8,7 @@
 #include <cmath>
 #include <functional>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -278,3 +278,6 @@ TEST(Judgement, TheWatcherCountsVerdictsAndRegroupsSamplesAfterADeletion) {
     EXPECT_FALSE(samples[2].complete);
     EXPECT_EQ(samples[2].range, (SampleRange{2, 4, 1}));
 }
+
+} // namespace zt40::test
+

@@ -10,7 +10,7 @@
 #include <random>
 #include <sstream>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -222,3 +222,6 @@ TEST_F(Statistics, AMillionNearlyEqualReadingsKeepTheirSpread) {
     EXPECT_EQ(v.count(), n - 1);
     EXPECT_NEAR(*v.standardDeviation() / (std::sqrt(varK1) * 1e-6), 1.0, 1e-6);
 }
+
+} // namespace zt40::test
+

@@ -10,8 +10,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zt40;
-using namespace zt40::test;
+namespace zt40::test {
 
 namespace {
 
@@ -193,3 +192,6 @@ TEST(TrendPlot, TheMarkUnderThePointerIsTheNearestWithinItsSize) {
         EXPECT_EQ(outsideMarkAt(data, frame, c.at), c.mark) << c.at.x() << ", " << c.at.y();
     }
 }
+
+} // namespace zt40::test
+

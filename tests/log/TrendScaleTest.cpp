@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -165,3 +165,6 @@ TEST(TrendScale, TimeTicksFallOnRoundTimesOfTheLocalClock) {
     EXPECT_TRUE(tickPositions(0, 1e9, {1, 0}).empty());
     EXPECT_TRUE(tickPositions(3, 2, {1, 0}).empty());
 }
+
+} // namespace zt40::test
+

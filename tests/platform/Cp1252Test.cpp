@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -47,3 +47,6 @@ TEST(Cp1252, ACharacterOutsideTheCodePageBecomesOneQuestionMark) {
         EXPECT_EQ(platform::toCp1252(text), bytes) << text.toStdString();
     }
 }
+
+} // namespace zt40::test
+

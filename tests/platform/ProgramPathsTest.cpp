@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace zt40::test {
+
 namespace zt40 {
 namespace {
 
@@ -117,3 +119,6 @@ TEST(ProgramPaths, AnInstalledProgramSavesIntoDocumentsOrElseTheHomeFolder) {
 
 } // namespace
 } // namespace zt40
+
+} // namespace zt40::test
+

@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-namespace zt40::platform {
+namespace zt40::test {
+using namespace platform;
 namespace {
 
 // 5 March 2026, 14:07:09 - single-digit day, month and second show the padding rules.
@@ -98,4 +99,4 @@ TEST(RegionalSettings, CurrentTextsFollowTheSystemLocale) {
 }
 
 } // namespace
-} // namespace zt40::platform
+} // namespace zt40::test

@@ -2,6 +2,10 @@
 // program links only this library, so it sees what a program built that way sees.
 #include <QString>
 
+namespace zt40::test {
+
 QString resourceProbeName() {
     return QStringLiteral("probe");
 }
+
+} // namespace zt40::test

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace zt40::test {
+
 QString resourceProbeName();
 
 namespace {
@@ -131,6 +133,8 @@ TEST(ProgramFiles, LicencesPageNamesEveryInstalledLicenceText) {
 }
 
 } // namespace
+
+} // namespace zt40::test
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -17,7 +17,8 @@
 
 #include <gtest/gtest.h>
 
-namespace zt40::platform {
+namespace zt40::test {
+using namespace platform;
 namespace {
 
 // Links and documents reach the desktop through its scheme handlers, recorded here.
@@ -274,7 +275,7 @@ TEST(Spreadsheet, NoneOnThePathIsReportedAsFalse) {
 }
 
 } // namespace
-} // namespace zt40::platform
+} // namespace zt40::test
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

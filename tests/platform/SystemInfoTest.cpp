@@ -10,7 +10,8 @@
 
 #include <gtest/gtest.h>
 
-namespace zt40::platform {
+namespace zt40::test {
+using namespace platform;
 namespace {
 
 TEST(OsRelease, PrettyNameWinsAndQuotesAreRemoved) {
@@ -98,4 +99,4 @@ TEST(RunningSystem, ProgramVersionIsTheBuiltInOne) {
 }
 
 } // namespace
-} // namespace zt40::platform
+} // namespace zt40::test

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zt40::test {
+
 namespace {
 
 std::vector<char> ownVersionInfo() {
@@ -83,3 +85,6 @@ TEST(VersionResource, StringsNameTheProductInWindows1252German) {
 }
 
 } // namespace
+
+} // namespace zt40::test
+
