@@ -32,8 +32,7 @@
 #include <sys/resource.h>
 #endif
 
-using namespace zt40;
-using namespace zt40::test;
+namespace zt40::test {
 
 namespace {
 
@@ -100,8 +99,6 @@ protected:
 
 } // namespace
 
-namespace zt40::test {
-
 // The first half of the kill test, in a process of its own: the program measures, a comment
 // is edited and a row deleted through the window, the list is written to "expected.txt",
 // and then it waits to be killed.
@@ -129,8 +126,6 @@ int runProgramToBeKilled(const QString& folder) {
         QTest::qWait(1000);
     }
 }
-
-} // namespace zt40::test
 
 TEST_F(Journal, EditedAndDeletedRowsSurviveAKill) {
     QProcess child;
@@ -340,3 +335,5 @@ TEST_F(Journal, ADamagedJournalIsKeptAsideAndToldWithItsPlace) {
         EXPECT_EQ(journal.rows.back()[ColValue], "14,0");
     }
 }
+
+} // namespace zt40::test

@@ -16,8 +16,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zt40;
-using namespace zt40::test;
+namespace zt40::test {
 
 namespace {
 
@@ -254,3 +253,5 @@ TEST_F(ListAndComments, ANewRowIsScrolledIntoViewEvenWithAnotherSelected) {
     // Enough rows that the list scrolls at all.
     EXPECT_GT(view.verticalScrollBar()->maximum(), 0);
 }
+
+} // namespace zt40::test

@@ -25,7 +25,7 @@
 #include <optional>
 #include <string>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -269,3 +269,5 @@ TEST(JournalSessionEnd, ACleanEndRemovesTheJournalAndTheRemovalIsSynced) {
         EXPECT_TRUE(questions.calls.isEmpty());
     }
 }
+
+} // namespace zt40::test

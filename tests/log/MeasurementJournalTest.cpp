@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -244,3 +244,5 @@ TEST_F(JournalFile, EachRecordIsOnDiskBeforeTheNextChange) {
     }
     platform::setSyncObserver({});
 }
+
+} // namespace zt40::test
