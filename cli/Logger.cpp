@@ -4,10 +4,14 @@
 #include "RecordOutput.h"
 
 #include "Cp1252.h"
+#include "Languages.h"
 #include "MeasurementRecords.h"
+#include "ProfileFile.h"
+#include "ProgramPaths.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -111,6 +115,40 @@ QString sentence(const std::string& text) {
     return reason;
 }
 
+// The language of the .dat column titles, as the user would expect it: the one asked for; else
+// the one chosen in the window, from the settings file the window would use here; else the
+// system's when the window speaks it (German or French); else English.
+int datLanguage(const std::optional<int>& asked) {
+    if (asked) {
+        return *asked;
+    }
+    const QString settings = platform::programPaths().settingsFile;
+    const int saved = ProfileFile(settings.toStdString()).ReadInteger("Config", "Language", -1);
+    if (languageTable(saved) != nullptr) {
+        return saved;
+    }
+    const QStringList system = QLocale::system().uiLanguages();
+    switch (QLocale(system.value(0, QLocale::system().name())).language()) {
+    case QLocale::German:
+        return LanguageGerman;
+    case QLocale::French:
+        return LanguageFrench;
+    default:
+        return LanguageEnglish;
+    }
+}
+
+// The window's column titles of a language, as its export writes them.
+ColumnTexts datTitles(int language) {
+    FillLanguageTables();
+    const LanguageTable& table = *languageTable(language);
+    ColumnTexts titles;
+    for (std::size_t k = 0; k < titles.size(); ++k) {
+        titles[k] = table[Slot::FirstColumn + k];
+    }
+    return titles;
+}
+
 QString seconds(std::chrono::milliseconds time) {
     return QString::number(static_cast<double>(time.count()) / 1000.0) + QStringLiteral(" s");
 }
@@ -159,6 +197,9 @@ private:
         }
         headerDue_ = output_.isEmpty();
         rowNumber_ = output_.lastRowNumber();
+        if (headerDue_ && o_.format == RecordFormat::Dat) {
+            titles_ = datTitles(datLanguage(o_.language));
+        }
         return true;
     }
 
@@ -284,7 +325,7 @@ private:
         if (o_.count && written_ >= *o_.count) {
             return true;
         }
-        std::string bytes = headerDue_ ? headerLine(o_.format) : std::string();
+        std::string bytes = headerDue_ ? headerLine(o_.format, titles_) : std::string();
         bytes += recordLine(o_.format, reading, ++rowNumber_);
         if (!output_.write(bytes)) {
             status_.error(output_.errorString());
@@ -327,6 +368,7 @@ private:
     PollThread poll_;
     Clock::time_point started_;
     bool headerDue_ = true;
+    ColumnTexts titles_; // of the dat header
     unsigned long long rowNumber_ = 0;
     long long written_ = 0;
     bool appeared_ = false;

@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "Languages.h"
 #include "SimulatedInstrument.h"
 
 #include <algorithm>
@@ -130,6 +131,17 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
         {"--quiet", {false, flag(o.quiet)}},
         {"--help", {false, flag(o.help)}},
         {"--version", {false, flag(o.version)}},
+        {"--language",
+         {true,
+          [&o](const std::string& value) -> std::string {
+              const auto language = pick<int>(
+                  value, {{"en", LanguageEnglish}, {"de", LanguageGerman}, {"fr", LanguageFrench}});
+              if (!language) {
+                  return quoted(value) + " is not one of en, de, fr";
+              }
+              o.language = language;
+              return {};
+          }}},
         {"--status-format",
          {true,
           [&o](const std::string& value) -> std::string {
@@ -212,6 +224,9 @@ without a display. Status lines go to standard error.
 Output:
   --format FORMAT        tsv (default), dat, csv or jsonl
   --output FILE          append the records to FILE instead of standard output
+  --language LANG        the dat column titles in en, de or fr; by default in the
+                         language chosen in the window of zt40, else in the system's
+                         language when that is German or French, else in English
 Control:
   --count N              end after N readings
   --duration TIME        end after TIME (e.g. 90s, 10m, 2h; a number alone is seconds)

@@ -23,6 +23,8 @@ struct Options {
     std::optional<std::chrono::milliseconds> wait;
     bool quiet = false;
     StatusFormat statusFormat = StatusFormat::Text;
+    // The language number of the .dat column titles; none: the user's.
+    std::optional<int> language;
     bool help = false;
     bool version = false;
 };

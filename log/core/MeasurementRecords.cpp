@@ -14,9 +14,6 @@ namespace zt40 {
 
 namespace {
 
-// The window's export titles in English.
-const ColumnTexts DatTitles{"Date", "Time", "Mode", "Value", "Comment"};
-
 std::string utf8(std::string_view cp1252) {
     return platform::fromCp1252(cp1252).toUtf8().toStdString();
 }
@@ -99,11 +96,11 @@ QString isoTimeNow() {
     return isoTimeLocked(QDateTime::currentDateTime());
 }
 
-std::string headerLine(RecordFormat format) {
+std::string headerLine(RecordFormat format, const ColumnTexts& titles) {
     switch (format) {
     case RecordFormat::Dat: {
         ExportLineList line;
-        addHeaderLine(line, DatTitles);
+        addHeaderLine(line, titles);
         return line.text();
     }
     case RecordFormat::Csv:

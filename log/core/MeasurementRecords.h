@@ -4,6 +4,8 @@
 // like the window's .dat export, the others are UTF-8.
 #pragma once
 
+#include "MeasurementListModel.h"
+
 #include <QDateTime>
 
 #include <mutex>
@@ -29,8 +31,10 @@ struct MeasurementRecord {
 // The decimal separator a format writes: the user's where the window's export uses it.
 char decimalSeparatorFor(RecordFormat format);
 
-// The header line of a new or empty output; empty for formats without one.
-std::string headerLine(RecordFormat format);
+// The header line of a new or empty output; empty for formats without one. The dat header
+// carries `titles`, the window's five column titles in the user's language (Windows-1252);
+// csv has fixed names of its own.
+std::string headerLine(RecordFormat format, const ColumnTexts& titles);
 // The bytes of one record, line end included. `number` is the .dat row number.
 // The jsonl value is a number when the statistics count it as one, else its text.
 std::string recordLine(RecordFormat format, const MeasurementRecord& reading,

@@ -20,7 +20,12 @@ LogRun runLog(const QStringList& arguments, std::chrono::milliseconds limit) {
     return process.finish(limit);
 }
 
-LogProcess::LogProcess(const QStringList& arguments, const QStringList& prefix) {
+LogProcess::LogProcess(const QStringList& arguments, const QStringList& prefix,
+                       const QString& workingDirectory, const QProcessEnvironment& environment) {
+    process_.setWorkingDirectory(workingDirectory);
+    if (!environment.isEmpty()) {
+        process_.setProcessEnvironment(environment);
+    }
     QStringList command = prefix;
     command << QStringLiteral(ZT40_LOG_BINARY) << arguments;
     process_.start(command.takeFirst(), command);

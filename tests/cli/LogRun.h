@@ -28,8 +28,11 @@ LogRun runLog(const QStringList& arguments,
 // The program running in the background: its output is collected as it comes.
 class LogProcess {
 public:
-    // `prefix` runs the program through another, e.g. to run it as another user.
-    explicit LogProcess(const QStringList& arguments, const QStringList& prefix = {});
+    // `prefix` runs the program through another, e.g. to run it as another user. The program
+    // runs in `workingDirectory` (none: the test's own) with `environment` (none: the test's).
+    explicit LogProcess(const QStringList& arguments, const QStringList& prefix = {},
+                        const QString& workingDirectory = {},
+                        const QProcessEnvironment& environment = {});
     ~LogProcess();
     // Waits until the condition on standard output / error holds; false after `limit`.
     bool waitFor(const std::function<bool(const QByteArray& out, const QByteArray& err)>& condition,

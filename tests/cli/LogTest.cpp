@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 namespace zt40::test {
@@ -127,7 +128,9 @@ std::vector<Logged> parseDat(const QByteArray& out, const QLocale& locale) {
     if (rows.empty()) {
         return {};
     }
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"", "Date", "Time", "Mode", "Value", "Comment"}));
+    // The titles of the system's language, German here.
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"", "Datum", "Zeit", "Modus", "Wert", "Kommentar"}));
     rows.erase(rows.begin());
     for (std::size_t n = 0; n < rows.size(); ++n) {
         EXPECT_EQ(rows[n].front(), std::to_string(n + 1));
@@ -173,6 +176,7 @@ class FormatTest : public ::testing::TestWithParam<FormatCase> {};
 TEST_P(FormatTest, RecordsAreTheReadingsTheInstrumentMade) {
     const FormatCase& c = GetParam();
     qputenv("LC_ALL", c.locale);
+    qunsetenv("LANGUAGE"); // it would come before LC_ALL for the language
     QStringList arguments{"--simulator", "manual", "--measure-every", "1s",   "--count", "3",
                           "--format",    c.format, "--status-format", "jsonl"};
     if (c.light) {
@@ -200,6 +204,52 @@ INSTANTIATE_TEST_SUITE_P(Log, FormatTest,
                                            FormatCase{"csv", "de_DE.UTF-8", false, parseCsv},
                                            FormatCase{"jsonl", "en_US.UTF-8", true, parseJsonl}),
                          [](const auto& p) { return std::string(p.param.format); });
+
+// ---- The dat titles in the user's language -------------------------------------------------
+
+// The one asked for; else the one chosen in the window, from the settings file where the window
+// keeps it (here the working directory); else the system's when it is German or French; else
+// English.
+TEST(LogDat, TitlesInTheUsersLanguage) {
+    const struct {
+        QStringList asked;
+        const char* saved; // the settings file's language number; none: no file
+        const char* locale;
+        const char* header;
+    } cases[] = {
+        {{"--language", "fr"}, "1", "de_DE.UTF-8", "\tDate\tHeure\tMode\tValeur\tCommentaire"},
+        {{}, "1", "fr_FR.UTF-8", "\tDatum\tZeit\tModus\tWert\tKommentar"},
+        {{}, "0", "de_DE.UTF-8", "\tDate\tTime\tMode\tValue\tComment"},
+        {{}, nullptr, "fr_FR.UTF-8", "\tDate\tHeure\tMode\tValeur\tCommentaire"},
+        {{}, "7", "es_ES.UTF-8", "\tDate\tTime\tMode\tValue\tComment"},
+    };
+    // All at once: each waits a second for its reading.
+    std::vector<std::unique_ptr<QTemporaryDir>> folders;
+    std::vector<std::unique_ptr<LogProcess>> runs;
+    for (const auto& c : cases) {
+        folders.push_back(std::make_unique<QTemporaryDir>());
+        if (c.saved != nullptr) {
+            QFile ini(folders.back()->filePath("zt40.ini"));
+            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write(QByteArray("[Config]\r\nLanguage=") + c.saved + "\r\n");
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", c.locale);
+        environment.remove("LANGUAGE");
+        const QStringList arguments =
+            QStringList{"--simulator", "manual", "--measure-every", "1s",
+                        "--count",     "1",      "--format",        "dat"} +
+            c.asked;
+        runs.push_back(std::make_unique<LogProcess>(arguments, QStringList{},
+                                                    folders.back()->path(), environment));
+    }
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const LogRun run = runs[k]->finish(30s);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith(QByteArray(cases[k].header) + "\r\n1\t"))
+            << k << ": " << run.out.toStdString();
+    }
+}
 
 // ---- Appending to a file -------------------------------------------------------------------
 
@@ -457,6 +507,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--count"}, 1, "option '--count' needs a value"},
         ArgumentCase{{"--count", "2", "--count=3"}, 1, "option '--count' is given twice"},
         ArgumentCase{{"--format", "xml"}, 1, "--format: 'xml' is not one of tsv, dat, csv, jsonl"},
+        ArgumentCase{{"--language", "it"}, 1, "--language: 'it' is not one of en, de, fr"},
         ArgumentCase{{"--duration", "10x"},
                      1,
                      "--duration: '10x' is not a positive time (a number of seconds, or with s, "

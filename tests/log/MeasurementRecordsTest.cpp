@@ -39,7 +39,8 @@ TEST(MeasurementRecords, EachFormatsHeaderAndRecordBytes) {
          "\"time\":\"2026-12-09T16:30:01+01:00\",\"value\":-0.5}\n"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(headerLine(c.format), c.header) << static_cast<int>(c.format);
+        EXPECT_EQ(headerLine(c.format, {"Date", "Time", "Mode", "Value", "Comment"}), c.header)
+            << static_cast<int>(c.format);
         EXPECT_EQ(recordLine(c.format, c.reading, 7), c.line) << static_cast<int>(c.format);
     }
 }
