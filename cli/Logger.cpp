@@ -181,8 +181,8 @@ public:
 
 private:
     bool openOutput() {
-        if (!output_.open(o_.output)) {
-            status_.error(output_.errorString());
+        if (const Outcome opened = output_.open(o_.output); !opened.ok()) {
+            status_.error(opened.reason());
             return false;
         }
         if (!output_.removedTail().empty()) {
@@ -327,8 +327,8 @@ private:
         }
         std::string bytes = headerDue_ ? headerLine(o_.format, titles_) : std::string();
         bytes += recordLine(o_.format, reading, ++rowNumber_);
-        if (!output_.write(bytes)) {
-            status_.error(output_.errorString());
+        if (const Outcome written = output_.write(bytes); !written.ok()) {
+            status_.error(written.reason());
             exitStatus_ = ExitOutputFailed;
             return false;
         }

@@ -3,6 +3,8 @@
 // file never keeps a partial line that a reader would take for a record.
 #pragma once
 
+#include "Outcome.h"
+
 #include <QFile>
 #include <QString>
 
@@ -22,10 +24,10 @@ public:
     ~RecordOutput();
 
     // Standard output, or `path` opened for appending (created when missing). An existing file
-    // that ends in an incomplete line loses that line: it is no record. False with
-    // errorString() when the file cannot be opened or mended, or when its incomplete last line
-    // is longer than any record could be (then it is left as it is).
-    bool open(const std::string& path);
+    // that ends in an incomplete line loses that line: it is no record. Fails when the file
+    // cannot be opened or mended, or when its incomplete last line is longer than any record
+    // could be (then it is left as it is).
+    Outcome open(const std::string& path);
 
     // The output holds nothing yet: a header line is due.
     bool isEmpty() const { return empty_; }
@@ -35,15 +37,13 @@ public:
     const std::string& removedTail() const { return removedTail_; }
 
     // Writes the bytes whole, then forces them to disk. On failure nothing of them stays in a
-    // regular file, and errorString() tells why.
-    bool write(const std::string& bytes);
+    // regular file.
+    Outcome write(const std::string& bytes);
 
     QString name() const { return name_; }
-    QString errorString() const { return error_; }
 
 private:
-    bool inspectTail();
-    bool fail(const QString& what, int error);
+    Outcome inspectTail();
 
     int fd_ = -1;
     bool ownFd_ = false;
@@ -53,7 +53,6 @@ private:
     std::string removedTail_;
     QFile file_;
     QString name_;
-    QString error_;
 };
 
 } // namespace zt40::cli
