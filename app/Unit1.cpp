@@ -413,14 +413,13 @@ void TMainForm::ApplyLanguage() {
         trendWindow_->applyLanguage();
     }
 
-    // The flag is decoration: its error is reported once the texts are all in place.
-    const Outcome flag = loadFlag();
+    // A flag that cannot be loaded ends the language's application there: the button keeps
+    // its caption and the banner its colours, as after any failed step of a handler.
+    raiseOnFailure(loadFlag());
 
     langButton->setText(platform::fromCp1252(::zt40::uiText(Slot::LanguageButton)));
     setTextColour(Label25, BannerColour);
     setTextColour(Label9, BannerColour);
-
-    raiseOnFailure(flag);
 }
 
 void TMainForm::langButtonClick() {

@@ -167,6 +167,27 @@ TEST_F(LanguageSettings, AMissingFlagIsReportedAndStartUpGoesOn) {
     EXPECT_TRUE(form.Timer2->isActive());
     EXPECT_EQ(form.langButton->text(), "Language");
     EXPECT_EQ(form.messen->text(), "Measure");
+    // What follows the flag is skipped: the banner keeps its first colour, the button its
+    // caption; the texts before it are in the new language, and polling goes on.
+    const QColor banner(65, 120, 184);
+    EXPECT_NE(form.Label25->palette().color(QPalette::WindowText), banner);
+    QFile::remove(dir.path("CTRGERM.ICO"));
+    message.clear();
+    onModal([&](QWidget* dialog) {
+        dialog->findChild<QRadioButton*>("RadioItem1")->click();
+        onModal([&](QWidget* box) {
+            message = static_cast<QMessageBox*>(box)->text();
+            clickButton(box, "OK");
+        });
+        clickButton(dialog, "OK");
+    });
+    form.langButton->click();
+    EXPECT_TRUE(message.contains("CTRGERM.ICO")) << message.toStdString();
+    EXPECT_EQ(form.messen->text(), "Messen");
+    EXPECT_EQ(form.langButton->text(), "Language");
+    EXPECT_NE(form.Label25->palette().color(QPalette::WindowText), banner);
+    EXPECT_NE(form.Label9->palette().color(QPalette::WindowText), banner);
+    EXPECT_TRUE(form.Timer2->isActive());
 }
 
 TEST_F(LanguageSettings, FlagsComeFromTheProgramDirectoryWhereverTheCurrentOneMoved) {
@@ -202,4 +223,3 @@ TEST_F(LanguageSettings, ASettingsFileThatCannotBeWrittenIsReportedAndTextsStay)
 }
 
 } // namespace zt40::test
-
