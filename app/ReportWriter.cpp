@@ -278,7 +278,7 @@ void drawReport(Pages& pages, const ReportContent& c) {
             pages.skip(RowHeight);
             continue;
         }
-        const Verdict verdict = judgeValueText(list.text(row, ColValue), limits);
+        const Verdict verdict = judgeRow(list, row, limits);
         const bool outside = verdict == Verdict::Above || verdict == Verdict::Below;
         const QColor mark = outside ? OutsideColour : QColor(Qt::black);
         QStringList cells{QString::number(row + 1)};

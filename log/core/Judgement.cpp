@@ -73,14 +73,6 @@ Verdict judge(std::optional<double> value, const Limits& limits) {
     return Verdict::Inside;
 }
 
-Verdict judgeValueText(std::string_view valueText, const Limits& limits) {
-    if (!limits.any()) {
-        return Verdict::None;
-    }
-    const auto number = parseValueText(valueText);
-    return judge(number ? std::optional<double>(number->value) : std::nullopt, limits);
-}
-
 Verdict judgeRow(const MeasurementListModel& list, int row, const Limits& limits) {
     const auto number = list.number(row);
     return judge(number ? std::optional<double>(number->value) : std::nullopt, limits);

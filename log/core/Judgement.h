@@ -57,7 +57,6 @@ Limits effectiveLimits(const LimitSettings& settings);
 // does any value while there are no limits.
 enum class Verdict { None, Inside, Below, Above };
 Verdict judge(std::optional<double> value, const Limits& limits);
-Verdict judgeValueText(std::string_view valueText, const Limits& limits);
 // The verdict of a row's value as the list read it.
 Verdict judgeRow(const MeasurementListModel& list, int row, const Limits& limits);
 

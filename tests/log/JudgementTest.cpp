@@ -86,8 +86,11 @@ TEST(Judgement, AValueOnALimitIsInsideAndTextsThatAreNoNumberGetNoVerdict) {
         {"", both, Verdict::None},
         {"13,0", Limits{}, Verdict::None},
     };
+    // Each value as a row of the list, judged by the number the list read.
+    MeasurementListModel list;
     for (const auto& c : cases) {
-        EXPECT_EQ(judgeValueText(c.value, c.limits), c.verdict) << c.value;
+        list.appendRow("10.12.2026", "08:00:00", "C", c.value, "");
+        EXPECT_EQ(judgeRow(list, list.count() - 1, c.limits), c.verdict) << c.value;
     }
 }
 
