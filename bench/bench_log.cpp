@@ -181,7 +181,7 @@ template <bool Journaled> void BM_AppendWithJournal(benchmark::State& state) {
     ModelList list(1000);
     QTemporaryDir dir;
     MeasurementJournal journal(list.model);
-    if (Journaled && !journal.start(dir.filePath("zt40.journal"))) {
+    if (Journaled && !journal.start(dir.filePath("zt40.journal")).ok()) {
         state.SkipWithError("the journal cannot be written");
         return;
     }

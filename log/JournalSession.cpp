@@ -86,8 +86,8 @@ void JournalSession::startUp(const QString& folder) {
         }
         questions_.tellKeptAside(JournalKeptAside::Unreadable, kept);
     }
-    if (!journal_.start(path, keep)) {
-        fail(JournalFailure::System, journal_.errorString());
+    if (const Outcome started = journal_.start(path, keep); !started.ok()) {
+        fail(JournalFailure::System, started.reason());
     }
 }
 

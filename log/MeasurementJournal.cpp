@@ -291,7 +291,7 @@ MeasurementJournal::~MeasurementJournal() {
     stop();
 }
 
-bool MeasurementJournal::start(const QString& path, std::size_t keepBytes) {
+Outcome MeasurementJournal::start(const QString& path, std::size_t keepBytes) {
     stop();
     path_ = path;
     error_.clear();
@@ -302,17 +302,17 @@ bool MeasurementJournal::start(const QString& path, std::size_t keepBytes) {
               : QIODevice::ReadWrite | QIODevice::Unbuffered;
     if (!file_.open(mode)) {
         fail(file_.errorString());
-        return false;
+        return Outcome::failed(error_);
     }
     if (fresh) {
         if (!writeAndSync(journalHeader())) {
-            return false;
+            return Outcome::failed(error_);
         }
     } else if (!file_.resize(static_cast<qint64>(keepBytes)) ||
                !file_.seek(static_cast<qint64>(keepBytes)) || !platform::syncData(file_)) {
         // Cut back to the good records: a torn last line must not swallow the next record.
         fail(file_.errorString());
-        return false;
+        return Outcome::failed(error_);
     }
     platform::syncFolder(path);
 
@@ -324,7 +324,7 @@ bool MeasurementJournal::start(const QString& path, std::size_t keepBytes) {
         connect(m, &MeasurementListModel::rowRemoved, this, &MeasurementJournal::rowRemoved),
         connect(m, &MeasurementListModel::rowsCleared, this, &MeasurementJournal::rowsCleared),
     };
-    return true;
+    return {};
 }
 
 void MeasurementJournal::stop() {

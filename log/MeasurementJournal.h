@@ -19,6 +19,7 @@
 #pragma once
 
 #include "MeasurementListModel.h"
+#include "Outcome.h"
 
 #include <QFile>
 #include <QObject>
@@ -74,16 +75,14 @@ public:
     // Starts journaling into `path`. With keepBytes 0 a new journal is written (an existing
     // file is replaced); otherwise the file's first keepBytes bytes (a journal read back
     // and put into the list) are kept and the records go on after them. False when the
-    // file cannot be written; failed() has then been emitted.
-    bool start(const QString& path, std::size_t keepBytes = 0);
+    // file cannot be written, with the system's reason; failed() has then been emitted.
+    Outcome start(const QString& path, std::size_t keepBytes = 0);
     // Stops watching the list and closes the file, which stays as it is.
     void stop();
     // Stops and removes the journal file it was started on, the removal synced to disk: the
     // list needs no guarding any more.
     void discard();
     bool active() const { return file_.isOpen(); }
-    // Why the journal stopped, empty while it works.
-    const QString& errorString() const { return error_; }
 
 signals:
     // The journal could not be written; it stops there. Emitted once per start.

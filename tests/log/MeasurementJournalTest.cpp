@@ -67,7 +67,7 @@ std::string everyByteFrom1To255() {
 class JournalFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(journal.start(path));
+        ASSERT_TRUE(journal.start(path).ok());
         snapshot();
     }
     void snapshot() { states.emplace_back(fileBytes(path).size(), rowsOf(model)); }
