@@ -1,7 +1,8 @@
 #include "Logger.h"
 
 #include "PollThread.h"
-#include "RecordOutput.h"
+#include "Process.h"
+#include "RecordWriter.h"
 
 #include "Cp1252.h"
 #include "Languages.h"
@@ -13,15 +14,10 @@
 #include <QJsonObject>
 #include <QLocale>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 
 namespace zt40::cli {
 
@@ -29,20 +25,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The poll thread is given this long to end after a signal; a transfer that hangs longer does
-// not hold the program, since everything received has been written by then.
+// After a signal or a failure, the poll thread and the output are given this long to end: a
+// transfer that hangs or a reader that stalls does not hold the program.
 constexpr std::chrono::milliseconds StopLimit{500};
-
-// The self-pipe: signal handlers and the poll thread write one byte each, the main loop waits
-// on it. A signal writes its number, the poll thread a zero.
-int wakePipe[2] = {-1, -1};
-
-void onSignal(int signal) {
-    const int saved = errno;
-    const char byte = static_cast<char>(signal);
-    (void)!::write(wakePipe[1], &byte, 1);
-    errno = saved;
-}
 
 // Status lines that cannot be written have nowhere left to go.
 void toStandardError(const std::string& line) {
@@ -50,32 +35,23 @@ void toStandardError(const std::string& line) {
     (void)writeAll(STDERR_FILENO, line, error);
 }
 
-const char* signalName(int signal) {
-    switch (signal) {
-    case SIGINT:
-        return "SIGINT";
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGHUP:
-        return "SIGHUP";
-    default:
-        return "a signal";
-    }
-}
-
-// Status lines on standard error, one a line with its time; JSON objects on request.
+// Status lines on standard error, one a line with its time; JSON objects on request. Progress
+// lines can be silenced, warnings and errors cannot.
 class Status {
 public:
     Status(StatusFormat format, bool quiet) : format_(format), quiet_(quiet) {}
 
-    void report(const QString& event, const QString& text, QJsonObject fields = {}) {
+    void report(const QString& event, const QString& text, const QJsonObject& fields = {}) {
         if (!quiet_) {
-            write(event, text, std::move(fields));
+            write(event, text, fields);
         }
     }
-    // Errors are shown also with --quiet.
-    void error(const QString& text) {
-        write(QStringLiteral("error"), text, {{QStringLiteral("message"), text}});
+    void warn(const QString& event, const QString& text, const QJsonObject& fields = {}) {
+        write(event, text, fields);
+    }
+    void error(const QString& text, QJsonObject fields = {}) {
+        fields.insert(QStringLiteral("message"), text);
+        write(QStringLiteral("error"), text, fields);
     }
 
 private:
@@ -95,11 +71,6 @@ private:
     StatusFormat format_;
     bool quiet_;
 };
-
-QJsonObject identity(const MeasurementRecord& r) {
-    return {{QStringLiteral("serial"), platform::fromCp1252(r.serial)},
-            {QStringLiteral("firmware"), platform::fromCp1252(r.firmware)}};
-}
 
 QString identityText(const MeasurementRecord& r) {
     return QStringLiteral("serial %1, firmware %2")
@@ -149,143 +120,221 @@ ColumnTexts datTitles(int language) {
     return titles;
 }
 
+RecordWriter::Settings writerSettings(const Options& o) {
+    RecordWriter::Settings settings;
+    settings.style = {o.format, o.timeFormat.value_or(TimeFormat::Iso),
+                      QString::fromStdString(o.comment), o.sampleSize.has_value(),
+                      o.simulator.has_value()};
+    if (o.format == RecordFormat::Dat) {
+        settings.titles = datTitles(datLanguage(o.language));
+    }
+    settings.sampleSize = o.sampleSize;
+    settings.path = o.output;
+    return settings;
+}
+
 QString seconds(std::chrono::milliseconds time) {
     return QString::number(static_cast<double>(time.count()) / 1000.0) + QStringLiteral(" s");
+}
+
+QString readings(long long count) {
+    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? QStringLiteral("reading")
+                                                             : QStringLiteral("readings"));
 }
 
 // One run: what it was asked for, where it writes, what it has seen.
 class Run {
 public:
-    explicit Run(const Options& options)
-        : o_(options), status_(options.statusFormat, options.quiet),
-          poll_({decimalSeparatorFor(options.format), options.light, options.measureEvery}, [] {
-              const char byte = 0;
-              (void)!::write(wakePipe[1], &byte, 1);
-          }) {}
+    Run(const Options& options, bool outputWasClosed)
+        : o_(options), outputWasClosed_(outputWasClosed),
+          status_(options.statusFormat, options.quiet),
+          instrument_(options.simulator ? QStringLiteral("simulated instrument")
+                                        : QStringLiteral("instrument")),
+          writer_(writerSettings(options), [] { MainLoopSleep::wake(); }),
+          poll_({decimalSeparatorFor(options.format), options.light, options.measureEvery},
+                [] { MainLoopSleep::wake(); }) {}
 
     int run() {
-        if (!openOutput()) {
+        if (outputWasClosed_ && o_.output.empty()) {
+            status_.error(QStringLiteral("cannot write standard output: it is closed"));
             return ExitOutputFailed;
         }
+        if (const Outcome opened = writer_.open(); !opened.ok()) {
+            status_.error(opened.reason());
+            return ExitOutputFailed;
+        }
+        // The driver stand-in offers the simulated instrument while this variable is set: here
+        // only when asked for on the command line, never because the window's variable is set.
         if (o_.simulator) {
             ::setenv("ZT40_SIMULATOR", o_.simulator->c_str(), 1);
+        } else {
+            ::unsetenv("ZT40_SIMULATOR");
         }
-        if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            status_.error(QStringLiteral("cannot make a pipe: %1").arg(std::strerror(errno)));
+        if (const Outcome awake = sleep_.open(); !awake.ok()) {
+            status_.error(awake.reason());
             return ExitOutputFailed;
         }
-        startPolling();
-        waitForTheEnd();
+        started_ = Clock::now();
+        reportStart();
+        tell(writer_.progress());
+        withSignalsBlocked([this] {
+            writer_.start();
+            poll_.start();
+        });
+        loop();
         return finish();
     }
 
 private:
-    bool openOutput() {
-        if (const Outcome opened = output_.open(o_.output); !opened.ok()) {
-            status_.error(opened.reason());
-            return false;
+    void reportStart() {
+        static const char* const formats[] = {"tsv", "dat", "csv", "jsonl"};
+        const QString format = QString::fromLatin1(formats[static_cast<int>(o_.format)]);
+        QJsonObject fields = simulated(
+            {{QStringLiteral("format"), format}, {QStringLiteral("output"), writer_.outputName()}});
+        QStringList ends;
+        if (o_.count) {
+            ends << readings(*o_.count);
+            fields.insert(QStringLiteral("count"), *o_.count);
         }
-        if (!output_.removedTail().empty()) {
-            const QString tail = o_.format == RecordFormat::Dat
-                                     ? platform::fromCp1252(output_.removedTail())
-                                     : QString::fromUtf8(output_.removedTail());
-            status_.report(
-                QStringLiteral("incomplete-line-removed"),
-                QStringLiteral("removed an incomplete last line from %1: %2")
-                    .arg(output_.name(), tail),
-                {{QStringLiteral("file"), output_.name()}, {QStringLiteral("line"), tail}});
+        if (o_.duration) {
+            ends << seconds(*o_.duration);
+            fields.insert(QStringLiteral("duration"),
+                          static_cast<double>(o_.duration->count()) / 1000.0);
         }
-        headerDue_ = output_.isEmpty();
-        rowNumber_ = output_.lastRowNumber();
-        if (headerDue_ && o_.format == RecordFormat::Dat) {
-            titles_ = datTitles(datLanguage(o_.language));
+        QString scenario;
+        if (o_.simulator) {
+            scenario = QStringLiteral(" (scenario %1)").arg(QString::fromStdString(*o_.simulator));
+            fields.insert(QStringLiteral("scenario"), QString::fromStdString(*o_.simulator));
         }
-        return true;
+        status_.report(QStringLiteral("start"),
+                       QStringLiteral("started: %1 records to %2 from the %3%4, %5")
+                           .arg(format, writer_.outputName(), instrument_, scenario,
+                                ends.isEmpty() ? QStringLiteral("until stopped")
+                                               : QStringLiteral("ending after ") +
+                                                     ends.join(QStringLiteral(" or "))),
+                       fields);
     }
 
-    void startPolling() {
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        action.sa_flags = SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        sigset_t handled;
-        sigemptyset(&handled);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            sigaction(signal, &action, nullptr);
-            sigaddset(&handled, signal);
+    // The fields of a status line, marked when the instrument is the simulated one.
+    QJsonObject simulated(QJsonObject fields) const {
+        if (o_.simulator) {
+            fields.insert(QStringLiteral("simulated"), true);
         }
-        // A reader that went away is an output that cannot be written, not a reason to die.
-        std::signal(SIGPIPE, SIG_IGN);
-
-        started_ = Clock::now();
-        // The signals reach the main thread only: the poll thread, and the threads libusb
-        // starts from it, never see a transfer or a wait broken off by one.
-        sigset_t previous;
-        pthread_sigmask(SIG_BLOCK, &handled, &previous);
-        poll_.start();
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return fields;
     }
 
-    // Sleeps until the poll thread has news, a signal arrives or a time is up.
-    void waitForTheEnd() {
+    QJsonObject identity(const MeasurementRecord& r) const {
+        return simulated({{QStringLiteral("serial"), platform::fromCp1252(r.serial)},
+                          {QStringLiteral("firmware"), platform::fromCp1252(r.firmware)}});
+    }
+
+    // Sleeps until something happens and acts on it, until the run is over.
+    void loop() {
         for (;;) {
-            const int signal = sleep();
-            if (!handle(poll_.takeEvents())) {
-                return;
+            const Wakeup woken = sleep_.sleep(timeout(), readerGone_ ? -1 : writer_.readerWatch());
+            if (woken.reopen && !o_.output.empty() && !stopping_) {
+                writer_.reopen();
             }
-            if (signal != 0) {
-                endReason_ = QString::fromLatin1(signalName(signal));
-                return;
+            takeEvents();
+            const RecordWriter::Progress progress = writer_.progress();
+            tell(progress);
+            if ((progress.readerGone || woken.readerGone) && !readerGone_) {
+                // The end of a pipeline: nothing to complain about.
+                readerGone_ = true;
+                fail(ExitReaderGone);
+                endReason_ = QStringLiteral("the reader of %1 went away").arg(writer_.outputName());
+            } else if (progress.finished && !progress.failure.ok() && !readerGone_) {
+                status_.error(progress.failure.reason());
+                fail(ExitOutputFailed);
             }
             const auto now = Clock::now();
-            if (o_.duration && now >= started_ + *o_.duration) {
-                endReason_ = QStringLiteral("duration ") + seconds(*o_.duration);
-                return;
+            if (woken.endSignal != 0) {
+                stop(QString::fromLatin1(signalName(woken.endSignal)), true);
             }
-            if (o_.wait && !appeared_ && triedToOpen_ && now >= started_ + *o_.wait) {
-                status_.error(QStringLiteral("no instrument appeared within ") + seconds(*o_.wait));
-                exitStatus_ = ExitNoInstrument;
+            if (o_.count && handed_ >= *o_.count) {
+                stop(QStringLiteral("count %1").arg(*o_.count), false);
+            }
+            if (o_.duration && now >= started_ + *o_.duration) {
+                stop(QStringLiteral("duration ") + seconds(*o_.duration), false);
+            }
+            if (o_.wait && !appeared_ && triedToOpen_ && now >= started_ + *o_.wait && !stopping_) {
+                status_.error(
+                    QStringLiteral("no %1 appeared within %2").arg(instrument_, seconds(*o_.wait)));
+                fail(ExitNoInstrument);
+            }
+            if (stopping_ && settled()) {
                 return;
             }
         }
     }
 
-    // The signal that woke us, or 0.
-    int sleep() {
+    // How long the next sleep may last: until the next time that ends the run or a part of it.
+    std::optional<std::chrono::milliseconds> timeout() const {
         auto deadline = Clock::time_point::max();
-        if (o_.duration) {
+        if (o_.duration && !stopping_) {
             deadline = started_ + *o_.duration;
         }
-        if (o_.wait && !appeared_) {
+        if (o_.wait && !appeared_ && !stopping_) {
             deadline = std::min(deadline, started_ + *o_.wait);
         }
-        int timeout = -1;
-        if (deadline != Clock::time_point::max()) {
-            timeout = static_cast<int>(std::clamp<long long>(
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count(), 0,
-                60000));
+        if (stopping_ && !pollDone_) {
+            deadline = std::min(deadline, stopStarted_ + StopLimit);
         }
-        pollfd wake{wakePipe[0], POLLIN, 0};
-        int signal = 0;
-        if (::poll(&wake, 1, timeout) > 0) {
-            char bytes[64];
-            ssize_t n = 0;
-            while ((n = ::read(wakePipe[0], bytes, sizeof bytes)) > 0) {
-                for (ssize_t i = 0; i < n; ++i) {
-                    signal = bytes[i] != 0 ? bytes[i] : signal;
-                }
-            }
+        if (deadline_) {
+            deadline = std::min(deadline, *deadline_);
         }
-        return signal;
+        if (deadline == Clock::time_point::max()) {
+            return std::nullopt;
+        }
+        return std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()),
+                        std::chrono::milliseconds(0));
     }
 
-    // Writes the readings and reports the rest; false when the run has to end.
-    bool handle(const std::vector<PollEvent>& events) {
-        for (const PollEvent& e : events) {
+    // The run ends with this status (the first failure's), as soon as the threads let it.
+    void fail(int status) {
+        if (exitStatus_ == ExitNormal) {
+            exitStatus_ = status;
+        }
+        stop({}, true);
+    }
+
+    // Asks the poll thread to end; the output is written to the end, within the stop limit
+    // when `limited`.
+    void stop(const QString& reason, bool limited) {
+        if (!stopping_) {
+            stopping_ = true;
+            stopStarted_ = Clock::now();
+            endReason_ = reason;
+            poll_.requestStop();
+        }
+        if (limited && !deadline_) {
+            deadline_ = Clock::now() + StopLimit;
+        }
+    }
+
+    // The poll thread has ended (or is given up) and the output is written (or the time is up).
+    bool settled() {
+        const auto now = Clock::now();
+        const bool ended = pollDone_ || poll_.waitStopped(std::chrono::milliseconds(0));
+        if (!pollDone_ && (ended || now >= stopStarted_ + StopLimit)) {
+            pollDone_ = true;
+            pollHung_ = !ended;
+            // The readings it handed over until it ended are written too.
+            takeEvents();
+            writer_.close();
+        }
+        const RecordWriter::Progress progress = writer_.progress();
+        tell(progress);
+        return (pollDone_ && progress.finished) || (deadline_ && now >= *deadline_);
+    }
+
+    void takeEvents() {
+        for (PollEvent& e : poll_.takeEvents()) {
             switch (e.kind) {
             case PollEvent::Kind::Reading:
-                if (!write(e.reading)) {
-                    return false;
+                if (!o_.count || handed_ < *o_.count) {
+                    writer_.append(std::move(e.reading));
+                    ++handed_;
                 }
                 break;
             case PollEvent::Kind::Opened:
@@ -293,94 +342,111 @@ private:
                 break;
             case PollEvent::Kind::CannotOpen:
                 triedToOpen_ = true;
-                status_.report(QStringLiteral("cannot-open"),
-                               QStringLiteral("cannot open the instrument: %1; trying again "
-                                              "every 5 s")
-                                   .arg(sentence(e.text)),
-                               {{QStringLiteral("reason"), QString::fromStdString(e.text)}});
+                status_.warn(
+                    QStringLiteral("cannot-open"),
+                    QStringLiteral("cannot open the %1: %2; trying again every 5 s")
+                        .arg(instrument_, sentence(e.text)),
+                    simulated({{QStringLiteral("reason"), QString::fromStdString(e.text)}}));
                 break;
             case PollEvent::Kind::Found:
-                status_.report(QStringLiteral("found"),
-                               QStringLiteral("instrument found: ") + identityText(e.reading),
-                               identity(e.reading));
+                status_.report(
+                    QStringLiteral("found"),
+                    QStringLiteral("%1 found: %2").arg(instrument_, identityText(e.reading)),
+                    identity(e.reading));
                 break;
             case PollEvent::Kind::Lost:
-                status_.report(QStringLiteral("lost"), QStringLiteral("connection lost"));
+                status_.warn(QStringLiteral("lost"),
+                             QStringLiteral("connection to the %1 lost").arg(instrument_),
+                             simulated({}));
                 break;
             case PollEvent::Kind::Reconnected:
-                status_.report(QStringLiteral("reconnected"),
-                               QStringLiteral("reconnected: ") + identityText(e.reading),
-                               identity(e.reading));
+                status_.warn(QStringLiteral("reconnected"),
+                             QStringLiteral("reconnected to the %1: %2")
+                                 .arg(instrument_, identityText(e.reading)),
+                             identity(e.reading));
                 break;
             }
         }
-        if (o_.count && written_ >= *o_.count) {
-            endReason_ = QStringLiteral("count %1").arg(*o_.count);
-            return false;
-        }
-        return true;
     }
 
-    bool write(const MeasurementRecord& reading) {
-        if (o_.count && written_ >= *o_.count) {
-            return true;
+    // What the output has to tell.
+    void tell(const RecordWriter::Progress& progress) {
+        using Kind = RecordWriter::Notice::Kind;
+        for (const RecordWriter::Notice& n : progress.notices) {
+            const QJsonObject file{{QStringLiteral("file"), n.file}};
+            switch (n.kind) {
+            case Kind::RemovedTail:
+                status_.warn(QStringLiteral("incomplete-line-removed"),
+                             QStringLiteral("removed an incomplete last line from %1: %2")
+                                 .arg(n.file, n.text),
+                             {{QStringLiteral("file"), n.file}, {QStringLiteral("line"), n.text}});
+                break;
+            case Kind::Unreadable:
+                status_.warn(QStringLiteral("cannot-read"), n.text, file);
+                break;
+            case Kind::Reopened:
+                status_.report(QStringLiteral("reopened"),
+                               QStringLiteral("reopened %1").arg(n.file), file);
+                break;
+            case Kind::Kept:
+                status_.report(QStringLiteral("kept"),
+                               QStringLiteral("%1 was neither moved nor replaced: writing on to it")
+                                   .arg(n.file),
+                               file);
+                break;
+            }
         }
-        std::string bytes = headerDue_ ? headerLine(o_.format, titles_) : std::string();
-        bytes += recordLine(o_.format, reading, ++rowNumber_);
-        if (const Outcome written = output_.write(bytes); !written.ok()) {
-            status_.error(written.reason());
-            exitStatus_ = ExitOutputFailed;
-            return false;
-        }
-        headerDue_ = false;
-        ++written_;
-        return true;
     }
 
-    // The poll thread ends and closes the channel, unless a transfer holds it; the readings it
-    // handed over until then are written either way.
     int finish() {
-        poll_.requestStop();
-        const bool stopped = poll_.waitStopped(StopLimit);
-        if (exitStatus_ == ExitNormal) {
-            handle(poll_.takeEvents());
+        const RecordWriter::Progress progress = writer_.progress();
+        tell(progress);
+        if (progress.pending > 0 && !readerGone_) {
+            status_.error(QStringLiteral("%1 not written to %2")
+                              .arg(readings(progress.pending), writer_.outputName()),
+                          {{QStringLiteral("unwritten"), progress.pending}});
+            fail(ExitOutputFailed);
         }
-        if (exitStatus_ == ExitNormal) {
-            status_.report(
-                QStringLiteral("end"),
-                QStringLiteral("ended (%1): %2 %3 written")
-                    .arg(endReason_)
-                    .arg(written_)
-                    .arg(written_ == 1 ? QStringLiteral("reading") : QStringLiteral("readings")),
-                {{QStringLiteral("reason"), endReason_}, {QStringLiteral("readings"), written_}});
+        if (exitStatus_ == ExitNormal || readerGone_) {
+            status_.report(QStringLiteral("end"),
+                           QStringLiteral("ended (%1): %2 written")
+                               .arg(endReason_, readings(progress.written)),
+                           {{QStringLiteral("reason"), endReason_},
+                            {QStringLiteral("readings"), progress.written}});
         }
-        if (!stopped) {
-            // Everything is written and synced; the thread is inside a transfer that will not
-            // be back in time.
-            ::_exit(exitStatus_);
+        if (pollHung_ || !progress.finished) {
+            // Everything that could be written is written and synced; a thread is inside a
+            // transfer or a write that will not be back in time.
+            endProcessNow(exitStatus_);
         }
         return exitStatus_;
     }
 
     const Options& o_;
+    const bool outputWasClosed_;
     Status status_;
-    RecordOutput output_;
+    const QString instrument_; // as the status lines name it
+    MainLoopSleep sleep_;
+    RecordWriter writer_;
     PollThread poll_;
     Clock::time_point started_;
-    bool headerDue_ = true;
-    ColumnTexts titles_; // of the dat header
-    unsigned long long rowNumber_ = 0;
-    long long written_ = 0;
+    long long handed_ = 0; // readings handed to the writer
     bool appeared_ = false;
     bool triedToOpen_ = false;
+    bool readerGone_ = false;
+    bool stopping_ = false;
+    Clock::time_point stopStarted_;
+    std::optional<Clock::time_point> deadline_; // for the output, after a signal or a failure
+    bool pollDone_ = false;
+    bool pollHung_ = false;
     int exitStatus_ = ExitNormal;
     QString endReason_;
 };
 
 } // namespace
 
-int runLogger(const Options& options) {
-    return Run(options).run();
+int runLogger(const Options& options, bool outputWasClosed) {
+    return Run(options, outputWasClosed).run();
 }
 
 } // namespace zt40::cli

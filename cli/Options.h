@@ -14,7 +14,10 @@ enum class StatusFormat { Text, Jsonl };
 
 struct Options {
     RecordFormat format = RecordFormat::Tsv;
-    std::string output; // empty: standard output
+    std::optional<TimeFormat> timeFormat; // csv only
+    std::string output;                   // empty: standard output
+    std::string comment;                  // UTF-8, control characters made blanks
+    std::optional<long long> sampleSize;  // csv and jsonl only
     std::optional<long long> count;
     std::optional<std::chrono::milliseconds> duration;
     std::optional<std::chrono::milliseconds> measureEvery;

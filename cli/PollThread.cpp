@@ -133,9 +133,12 @@ void PollThread::run() {
         }
     }
     link_.Close();
-    std::lock_guard lock(mutex_);
-    finished_ = true;
-    changed_.notify_all();
+    {
+        std::lock_guard lock(mutex_);
+        finished_ = true;
+        changed_.notify_all();
+    }
+    wake_();
 }
 
 void PollThread::setTimer1Enabled(bool enabled) {

@@ -40,7 +40,7 @@ public:
         bool light = false;
         std::optional<std::chrono::milliseconds> measureEvery;
     };
-    // `wake` is called from the poll thread after each new event.
+    // `wake` is called from the poll thread after each new event and when it ends.
     PollThread(Settings settings, std::function<void()> wake);
     ~PollThread() override;
     PollThread(const PollThread&) = delete;

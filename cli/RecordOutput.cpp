@@ -1,6 +1,8 @@
 #include "RecordOutput.h"
 
 #include "FileSync.h"
+#include "OutputLock.h"
+#include "Process.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 namespace zt40::cli {
@@ -18,29 +19,16 @@ namespace {
 // A record is a short line; the last line of a file is looked for this far back.
 constexpr off_t LongestLine = 64 * 1024;
 
+QString reasonOf(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 // What failed, with the system's reason for it.
 Outcome failed(const QString& what, int error) {
-    return Outcome::failed(what + QStringLiteral(": ") +
-                           QString::fromLocal8Bit(std::strerror(error)));
+    return Outcome::failed(what + QStringLiteral(": ") + reasonOf(error));
 }
 
 } // namespace
-
-std::size_t writeAll(int fd, const std::string& bytes, int& error) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
 
 RecordOutput::~RecordOutput() {
     file_.close();
@@ -53,30 +41,70 @@ Outcome RecordOutput::open(const std::string& path) {
     if (path.empty()) {
         fd_ = STDOUT_FILENO;
         name_ = QStringLiteral("standard output");
-    } else {
-        name_ = QString::fromLocal8Bit(path);
-        // Read access to look at the last line; appending, so that every write lands at the end.
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
-            return failed(QStringLiteral("cannot open %1").arg(name_), errno);
-        }
-        ownFd_ = true;
+    } else if (Outcome opened = openFile(path); !opened.ok()) {
+        return opened;
     }
     struct stat info {};
     if (::fstat(fd_, &info) != 0) {
         return failed(QStringLiteral("cannot examine %1").arg(name_), errno);
     }
     regular_ = S_ISREG(info.st_mode);
-    // A regular file given as standard output is written at the shell's position: it counts as
-    // new output like a pipe.
+    pipe_ = S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
     if (!file_.open(fd_, QIODevice::WriteOnly | QIODevice::Unbuffered,
                     QFileDevice::DontCloseHandle)) {
         return Outcome::failed(QStringLiteral("cannot use %1: %2").arg(name_, file_.errorString()));
     }
-    if (regular_ && ownFd_ && info.st_size > 0) {
-        return inspectTail();
+    // A regular file given as standard output is written at the shell's position: it counts as
+    // new output like a pipe.
+    if (!regular_ || !ownFd_) {
+        return {};
+    }
+    if (Outcome locked = lockOutput(fd_, name_); !locked.ok()) {
+        return locked;
+    }
+    empty_ = info.st_size == 0;
+    return empty_ || !unreadable_.isEmpty() ? Outcome() : inspectTail();
+}
+
+Outcome RecordOutput::openFile(const std::string& path) {
+    name_ = QString::fromLocal8Bit(path);
+    // Made here, or there already: a new file's folder entry is synced, an existing file is
+    // opened for reading too when it is a regular one, to look at its last line.
+    bool created = false;
+    for (int attempt = 0; attempt < 2 && fd_ < 0; ++attempt) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created = fd_ >= 0;
+        if (created || errno != EEXIST) {
+            break;
+        }
+        struct stat info {};
+        const bool regular = ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+        fd_ = ::open(path.c_str(), (regular ? O_RDWR : O_WRONLY) | O_APPEND | O_CLOEXEC);
+        if (fd_ < 0 && regular && errno == EACCES) {
+            const int readError = errno;
+            fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            unreadable_ = fd_ >= 0 ? reasonOf(readError) : QString();
+        }
+        // Removed in between: made anew.
+        if (fd_ >= 0 || errno != ENOENT) {
+            break;
+        }
+    }
+    if (fd_ < 0) {
+        return failed(QStringLiteral("cannot open %1").arg(name_), errno);
+    }
+    ownFd_ = true;
+    if (created && !platform::syncFolder(name_)) {
+        return failed(QStringLiteral("cannot write the folder of %1").arg(name_), errno);
     }
     return {};
+}
+
+bool RecordOutput::isAt(const std::string& path) const {
+    struct stat named {};
+    struct stat open {};
+    return ::stat(path.c_str(), &named) == 0 && ::fstat(fd_, &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
 Outcome RecordOutput::inspectTail() {
@@ -90,7 +118,6 @@ Outcome RecordOutput::inspectTail() {
     if (::pread(fd_, tail.data(), tail.size(), start) != static_cast<ssize_t>(tail.size())) {
         return failed(QStringLiteral("cannot read %1").arg(name_), errno != 0 ? errno : EIO);
     }
-    empty_ = false;
     if (tail.back() != '\n') {
         const std::size_t lineEnd = tail.rfind('\n');
         if (lineEnd == std::string::npos && start > 0) {
@@ -117,18 +144,11 @@ Outcome RecordOutput::inspectTail() {
     if (tail.empty()) {
         return {};
     }
-    // The last whole line, without its line end: a .dat file's starts with its row number.
+    // The last whole line, without its line end, unless its start is out of reach.
     tail.pop_back();
     const std::size_t lineEnd = tail.rfind('\n');
-    if (lineEnd == std::string::npos && start > 0) {
-        return {}; // its start is out of reach: no row number of ours
-    }
-    const char* end = tail.data() + tail.size();
-    unsigned long long number = 0;
-    const auto [next, error] = std::from_chars(
-        tail.data() + (lineEnd == std::string::npos ? 0 : lineEnd + 1), end, number);
-    if (error == std::errc() && next != end && *next == '\t') {
-        lastRowNumber_ = number;
+    if (lineEnd != std::string::npos || start == 0) {
+        lastLine_ = tail.substr(lineEnd == std::string::npos ? 0 : lineEnd + 1);
     }
     return {};
 }
@@ -143,6 +163,7 @@ Outcome RecordOutput::write(const std::string& bytes) {
         if (done > 0 && before >= 0) {
             (void)::ftruncate(fd_, before);
         }
+        readerGone_ = error == EPIPE;
         return failed(QStringLiteral("cannot write %1").arg(name_), error);
     }
     // Pipes and terminals have nothing to force to disk.

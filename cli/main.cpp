@@ -1,6 +1,7 @@
 // zt40-log: unattended logging of the gloss meter's readings from the command line.
 #include "Logger.h"
 #include "Options.h"
+#include "Process.h"
 
 #include <QCoreApplication>
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
     using namespace zt40::cli;
+    const bool outputWasClosed = makeStandardDescriptorsSafe();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const ParsedArguments parsed = parseArguments(arguments);
     if (!parsed.error.empty()) {
@@ -26,5 +28,5 @@ int main(int argc, char** argv) {
         return ExitNormal;
     }
     QCoreApplication app(argc, argv);
-    return runLogger(parsed.options);
+    return runLogger(parsed.options, outputWasClosed);
 }

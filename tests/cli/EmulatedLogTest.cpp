@@ -110,7 +110,7 @@ TEST_F(EmulatedLogTest, RecordsAreTheReadingsSentAlsoAcrossAPulledCable) {
 }
 
 // Without the udev rule an unprivileged user may not open the instrument's node: the status
-// line says why and what to do.
+// line says why and what to do, also with --quiet.
 TEST_F(EmulatedLogTest, NodeWithoutAccessIsToldWithTheUdevRule) {
     emulatedBus().unplug(device);
     EmulatedDevice locked(InstrumentUsb::VendorId, InstrumentUsb::ProductId);
@@ -121,7 +121,7 @@ TEST_F(EmulatedLogTest, NodeWithoutAccessIsToldWithTheUdevRule) {
         ::chmod(qgetenv("UMOCKDEV_DIR").constData(), 01777);
         asUser = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     }
-    LogProcess log({"--wait", "1", "--status-format", "jsonl"}, asUser);
+    LogProcess log({"--wait", "1", "--status-format", "jsonl", "--quiet"}, asUser);
     const LogRun run = log.finish(10s);
     emulatedBus().unplug(locked);
     EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();

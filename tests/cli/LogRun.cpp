@@ -21,8 +21,12 @@ LogRun runLog(const QStringList& arguments, std::chrono::milliseconds limit) {
 }
 
 LogProcess::LogProcess(const QStringList& arguments, const QStringList& prefix,
-                       const QString& workingDirectory, const QProcessEnvironment& environment) {
+                       const QString& workingDirectory, const QProcessEnvironment& environment,
+                       const std::function<void()>& inChild) {
     process_.setWorkingDirectory(workingDirectory);
+    if (inChild) {
+        process_.setChildProcessModifier(inChild);
+    }
     if (!environment.isEmpty()) {
         process_.setProcessEnvironment(environment);
     }

@@ -29,15 +29,18 @@ LogRun runLog(const QStringList& arguments,
 class LogProcess {
 public:
     // `prefix` runs the program through another, e.g. to run it as another user. The program
-    // runs in `workingDirectory` (none: the test's own) with `environment` (none: the test's).
+    // runs in `workingDirectory` (none: the test's own) with `environment` (none: the test's);
+    // `inChild` runs in the child before the program starts, e.g. to give it another output.
     explicit LogProcess(const QStringList& arguments, const QStringList& prefix = {},
                         const QString& workingDirectory = {},
-                        const QProcessEnvironment& environment = {});
+                        const QProcessEnvironment& environment = {},
+                        const std::function<void()>& inChild = {});
     ~LogProcess();
     // Waits until the condition on standard output / error holds; false after `limit`.
     bool waitFor(const std::function<bool(const QByteArray& out, const QByteArray& err)>& condition,
                  std::chrono::milliseconds limit);
     void signal(int signal);
+    qint64 pid() const { return process_.processId(); }
     // Waits for the end; the time from the call to the end.
     LogRun finish(std::chrono::milliseconds limit);
     const QByteArray& out() const { return out_; }

@@ -13,10 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace zt40::test {
 namespace {
@@ -77,27 +82,42 @@ struct FormatCase {
     const char* format;
     const char* locale;
     bool light;
+    QStringList arguments; // the format, the count and what the records carry
+    const char* comment;   // UTF-8
     // Reads the records back; checks the format's own rules on the way.
-    std::vector<Logged> (*parse)(const QByteArray& out, const QLocale& locale);
+    std::vector<Logged> (*parse)(const QByteArray& out, const FormatCase& c);
 };
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// Rows of date, time, mode, value and comment, as the window's list has them.
-std::vector<Logged> readRows(const Rows& rows, const QLocale& locale, char separator) {
+// The sample and position of the k-th of the three readings, two a sample.
+std::string samplePlace(std::size_t k) {
+    return std::to_string(k / 2 + 1) + "/" + std::to_string(k % 2 + 1);
+}
+
+// Rows of date, time, mode, value and comment, as the window's list has them, date and time
+// in the locale's formats or in ISO 8601; then the sample and position when they have seven.
+std::vector<Logged> readRows(const Rows& rows, const FormatCase& c, char separator, bool iso) {
+    const QLocale locale(QString::fromLatin1(c.locale));
+    static const QRegularExpression isoTime("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d[+-]\\d\\d:\\d\\d$");
+    static const QRegularExpression localTime("^\\d\\d?[:.]\\d\\d[:.]\\d\\d( [AP]M)?$");
     std::vector<Logged> logged;
-    for (const auto& r : rows) {
-        EXPECT_EQ(r.size(), 5u);
-        if (r.size() == 5) {
-            EXPECT_EQ(r[0],
-                      locale.toString(QDate::currentDate(), QLocale::ShortFormat).toStdString());
-            EXPECT_TRUE(QRegularExpression("^\\d\\d?[:.]\\d\\d[:.]\\d\\d( [AP]M)?$")
-                            .match(QString::fromStdString(r[1]))
-                            .hasMatch())
-                << r[1];
-            EXPECT_EQ(r[4], "");
-            logged.push_back({letters(r[2]), number(r[3], separator)});
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const auto& r = rows[k];
+        EXPECT_TRUE(r.size() == 5 || r.size() == 7);
+        if (r.size() < 5) {
+            continue;
         }
+        EXPECT_EQ(r[0], (iso ? QDate::currentDate().toString(Qt::ISODate)
+                             : locale.toString(QDate::currentDate(), QLocale::ShortFormat))
+                            .toStdString());
+        EXPECT_TRUE((iso ? isoTime : localTime).match(QString::fromStdString(r[1])).hasMatch())
+            << r[1];
+        EXPECT_EQ(r[4], c.comment);
+        if (r.size() == 7) {
+            EXPECT_EQ(r[5] + "/" + r[6], samplePlace(k));
+        }
+        logged.push_back({letters(r[2]), number(r[3], separator)});
     }
     return logged;
 }
@@ -107,22 +127,23 @@ Rows tabbed(const QByteArray& out, const std::string& ending) {
     for (const std::string& line : splitLines(out.toStdString(), ending)) {
         rows.emplace_back();
         for (const QString& field : QString::fromLatin1(line).split(u'\t')) {
-            rows.back().push_back(field.toStdString());
+            rows.back().push_back(field.toUtf8().toStdString());
         }
     }
     return rows;
 }
 
-char localSeparator(const QLocale& locale) {
-    return locale.decimalPoint()[0].toLatin1();
+char localSeparator(const FormatCase& c) {
+    return QLocale(QString::fromLatin1(c.locale)).decimalPoint()[0].toLatin1();
 }
 
-std::vector<Logged> parseTsv(const QByteArray& out, const QLocale& locale) {
+std::vector<Logged> parseTsv(const QByteArray& out, const FormatCase& c) {
     EXPECT_FALSE(out.contains('\r'));
-    return readRows(tabbed(out, "\n"), locale, localSeparator(locale));
+    QByteArray latin1 = QString::fromUtf8(out).toLatin1();
+    return readRows(tabbed(latin1, "\n"), c, localSeparator(c), false);
 }
 
-std::vector<Logged> parseDat(const QByteArray& out, const QLocale& locale) {
+std::vector<Logged> parseDat(const QByteArray& out, const FormatCase& c) {
     Rows rows = tabbed(out, "\r\n");
     EXPECT_FALSE(rows.empty());
     if (rows.empty()) {
@@ -136,10 +157,10 @@ std::vector<Logged> parseDat(const QByteArray& out, const QLocale& locale) {
         EXPECT_EQ(rows[n].front(), std::to_string(n + 1));
         rows[n].erase(rows[n].begin());
     }
-    return readRows(rows, locale, localSeparator(locale));
+    return readRows(rows, c, localSeparator(c), false);
 }
 
-std::vector<Logged> parseCsv(const QByteArray& out, const QLocale& locale) {
+std::vector<Logged> parseCsv(const QByteArray& out, const FormatCase& c) {
     std::string error;
     Rows rows = readCsv(out.toStdString(), error);
     EXPECT_EQ(error, "");
@@ -147,20 +168,29 @@ std::vector<Logged> parseCsv(const QByteArray& out, const QLocale& locale) {
     if (rows.empty()) {
         return {};
     }
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"date", "time", "mode", "value", "comment"}));
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"date", "time", "mode", "value", "comment",
+                                                 "sample", "position"}));
     rows.erase(rows.begin());
-    return readRows(rows, locale, '.');
+    return readRows(rows, c, '.', true);
 }
 
-std::vector<Logged> parseJsonl(const QByteArray& out, const QLocale&) {
+std::vector<Logged> parseJsonl(const QByteArray& out, const FormatCase& c) {
     std::vector<Logged> logged;
-    for (const QJsonObject& o : readJsonLines(out)) {
-        EXPECT_EQ(o.keys(), (QStringList{"firmware", "mode", "serial", "time", "value"}));
+    const std::vector<QJsonObject> objects = readJsonLines(out);
+    for (std::size_t k = 0; k < objects.size(); ++k) {
+        const QJsonObject& o = objects[k];
+        EXPECT_EQ(o.keys(), (QStringList{"comment", "firmware", "mode", "position", "sample",
+                                         "serial", "simulated", "time", "value"}));
         EXPECT_EQ(o["serial"].toString(), "ZT40A07311");
         EXPECT_EQ(o["firmware"].toString(), "02 15");
-        const QDateTime time = QDateTime::fromString(o["time"].toString(), Qt::ISODate);
+        EXPECT_EQ(o["comment"].toString().toStdString(), c.comment);
+        EXPECT_EQ(std::to_string(o["sample"].toInt()) + "/" + std::to_string(o["position"].toInt()),
+                  samplePlace(k));
+        EXPECT_EQ(o["simulated"], true);
+        const QDateTime time = QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs);
         EXPECT_TRUE(time.isValid()) << o["time"].toString().toStdString();
-        EXPECT_TRUE(o["time"].toString().contains(QRegularExpression("[+-]\\d\\d:\\d\\d$")));
+        EXPECT_TRUE(
+            o["time"].toString().contains(QRegularExpression("\\.\\d\\d\\d[+-]\\d\\d:\\d\\d$")));
         EXPECT_LT(std::abs(time.secsTo(QDateTime::currentDateTime())), 60);
         EXPECT_TRUE(o["value"].isDouble());
         logged.push_back({o["mode"].toString().toStdString(), o["value"].toDouble()});
@@ -177,8 +207,9 @@ TEST_P(FormatTest, RecordsAreTheReadingsTheInstrumentMade) {
     const FormatCase& c = GetParam();
     qputenv("LC_ALL", c.locale);
     qunsetenv("LANGUAGE"); // it would come before LC_ALL for the language
-    QStringList arguments{"--simulator", "manual", "--measure-every", "1s",   "--count", "3",
-                          "--format",    c.format, "--status-format", "jsonl"};
+    QStringList arguments =
+        QStringList{"--simulator", "manual", "--measure-every", "1s", "--status-format", "jsonl"} +
+        c.arguments;
     if (c.light) {
         arguments << "--light";
     }
@@ -186,24 +217,117 @@ TEST_P(FormatTest, RecordsAreTheReadingsTheInstrumentMade) {
     qunsetenv("LC_ALL");
 
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(c.parse(run.out, QLocale(QString::fromLatin1(c.locale))),
-              madeByManualSimulator(3, c.light));
+    EXPECT_EQ(c.parse(run.out, c), madeByManualSimulator(3, c.light));
+    EXPECT_FALSE(QFile::exists("-"));
 
     const std::vector<QJsonObject> status = readJsonLines(run.err);
-    ASSERT_GE(status.size(), 2u) << run.err.toStdString();
-    EXPECT_EQ(status.front()["event"], "found");
-    EXPECT_EQ(status.front()["serial"], "ZT40A07311");
-    EXPECT_EQ(status.front()["firmware"], "02 15");
+    ASSERT_GE(status.size(), 3u) << run.err.toStdString();
+    EXPECT_EQ(status[0]["event"], "start");
+    EXPECT_EQ(status[0]["simulated"], true);
+    EXPECT_EQ(status[1]["event"], "found");
+    EXPECT_EQ(status[1]["serial"], "ZT40A07311");
+    EXPECT_EQ(status[1]["firmware"], "02 15");
     EXPECT_EQ(status.back()["event"], "end");
     EXPECT_EQ(status.back()["readings"], 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Log, FormatTest,
-                         ::testing::Values(FormatCase{"tsv", "de_DE.UTF-8", false, parseTsv},
-                                           FormatCase{"dat", "de_DE.UTF-8", false, parseDat},
-                                           FormatCase{"csv", "de_DE.UTF-8", false, parseCsv},
-                                           FormatCase{"jsonl", "en_US.UTF-8", true, parseJsonl}),
-                         [](const auto& p) { return std::string(p.param.format); });
+INSTANTIATE_TEST_SUITE_P(
+    Log, FormatTest,
+    ::testing::Values(FormatCase{"tsv",
+                                 "de_DE.UTF-8",
+                                 false,
+                                 {"--format", "tsv", "--count", "3", "--comment", "Lot\t7"},
+                                 "Lot 7",
+                                 parseTsv},
+                      FormatCase{"dat",
+                                 "de_DE.UTF-8",
+                                 false,
+                                 {"--format=dat", "--count=3", "--comment", "Lot \u00e4"},
+                                 "Lot \u00e4",
+                                 parseDat},
+                      FormatCase{"csv",
+                                 "de_DE.UTF-8",
+                                 false,
+                                 {"-f", "csv", "-n3", "--comment", "batch 7, \"north\"",
+                                  "--sample-size", "2"},
+                                 "batch 7, \"north\"",
+                                 parseCsv},
+                      FormatCase{"jsonl",
+                                 "en_US.UTF-8",
+                                 true,
+                                 {"-fjsonl", "-o", "-", "-n", "3", "--comment",
+                                  "\u0141\u00f3d\u017a", "--sample-size=2"},
+                                 "\u0141\u00f3d\u017a",
+                                 parseJsonl}),
+    [](const auto& p) { return std::string(p.param.format); });
+
+// ---- Machine times: the same in every locale -----------------------------------------------
+
+// csv and jsonl write the moment of a reading in ISO 8601 with milliseconds and the offset from
+// UTC, whatever the locale; here in a time zone east of UTC by five and a half hours.
+// --time-format local gives csv the regional texts instead.
+TEST(LogTime, IsoInEveryLocaleAndRegionalOnRequest) {
+    const QString zone = "XST-05:30"; // POSIX: east of UTC
+    const struct {
+        const char* format;
+        const char* locale;
+        QStringList more;
+    } cases[] = {
+        {"csv", "C", {}},
+        {"csv", "de_DE.UTF-8", {}},
+        {"csv", "en_US.UTF-8", {}},
+        {"csv", "fr_FR.UTF-8", {"--time-format", "iso"}},
+        {"jsonl", "C", {}},
+        {"jsonl", "de_DE.UTF-8", {}},
+        {"jsonl", "en_US.UTF-8", {}},
+        {"jsonl", "fr_FR.UTF-8", {}},
+        {"csv", "de_DE.UTF-8", {"--time-format", "local"}},
+    };
+    std::vector<std::unique_ptr<LogProcess>> runs;
+    for (const auto& c : cases) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", c.locale);
+        environment.insert("TZ", zone);
+        runs.push_back(
+            std::make_unique<LogProcess>(QStringList{"--simulator", "manual", "--measure-every",
+                                                     "1s", "-n", "1", "-f", c.format} +
+                                             c.more,
+                                         QStringList{}, QString{}, environment));
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString today = now.toOffsetFromUtc(19800).date().toString(Qt::ISODate);
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const LogRun run = runs[k]->finish(30s);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QString moment;
+        if (std::string(cases[k].format) == "jsonl") {
+            moment = readJsonLines(run.out).at(0)["time"].toString();
+        } else {
+            std::string error;
+            const auto records = readCsv(run.out.toStdString(), error);
+            ASSERT_EQ(records.size(), 2u) << run.out.toStdString();
+            if (cases[k].more.contains("local")) {
+                EXPECT_EQ(records[1][0],
+                          QLocale("de_DE")
+                              .toString(QDate::fromString(today, Qt::ISODate), QLocale::ShortFormat)
+                              .toStdString());
+                EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
+                                .match(QString::fromStdString(records[1][1]))
+                                .hasMatch())
+                    << records[1][1];
+                continue;
+            }
+            moment = QString::fromStdString(records[1][0] + "T" + records[1][1]);
+        }
+        EXPECT_TRUE(QRegularExpression("^" + today + "T\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\+05:30$")
+                        .match(moment)
+                        .hasMatch())
+            << k << ": " << moment.toStdString();
+        // The offset's sign: the moment is now, not eleven hours away from it.
+        const QDateTime when = QDateTime::fromString(moment, Qt::ISODateWithMs);
+        EXPECT_LT(std::abs(when.secsTo(now)), 60) << moment.toStdString();
+    }
+}
 
 // ---- The dat titles in the user's language -------------------------------------------------
 
@@ -260,6 +384,7 @@ struct AppendCase {
     int runs;
     // The file after the runs (two readings each), and the status lines of the first run.
     void (*check)(const QByteArray& file, const QByteArray& firstStatus);
+    QStringList more = {};
 };
 
 void PrintTo(const AppendCase& c, std::ostream* os) {
@@ -278,9 +403,11 @@ TEST_P(AppendTest, FileGrowsByWholeRecords) {
     }
     QByteArray firstStatus;
     for (int k = 0; k < c.runs; ++k) {
-        const LogRun run = runLog({"--simulator", "manual", "--measure-every", "1s", "--count", "2",
-                                   "--format", c.format, "--output", path},
-                                  30s);
+        const LogRun run =
+            runLog(QStringList{"--simulator", "manual", "--measure-every", "1s", "--count", "2",
+                               "--format", c.format, "--output", path} +
+                       c.more,
+                   30s);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(run.out, QByteArray());
         if (k == 0) {
@@ -304,15 +431,17 @@ void datNumberedOnAfterTornLine(const QByteArray& file, const QByteArray& status
     EXPECT_TRUE(status.contains("2\t01.12.26\t08:0")) << status.toStdString();
 }
 
-void csvOneHeader(const QByteArray& file, const QByteArray&) {
+// One header; the second run goes on with the sample the first began.
+void csvOneHeaderSamplesGoOn(const QByteArray& file, const QByteArray&) {
     std::string error;
     const auto records = readCsv(file.toStdString(), error);
     EXPECT_EQ(error, "");
     ASSERT_EQ(records.size(), 5u);
     EXPECT_EQ(records[0][0], "date");
+    const char* places[] = {"1/1", "1/2", "1/3", "2/1"};
     for (std::size_t n = 1; n < 5; ++n) {
-        EXPECT_EQ(records[n].size(), 5u);
-        EXPECT_NE(records[n][0], "date");
+        ASSERT_EQ(records[n].size(), 7u);
+        EXPECT_EQ(records[n][5] + "/" + records[n][6], places[n - 1]);
     }
 }
 
@@ -336,7 +465,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "\tDate\tTime\tMode\tValue\tComment\r\n1\t01.12.26\t08:00:00\tC\t45,3\t\r\n"
                    "2\t01.12.26\t08:0",
                    1, datNumberedOnAfterTornLine},
-        AppendCase{"CsvEmptyFileTwoRuns", "csv", "", 2, csvOneHeader},
+        AppendCase{
+            "CsvEmptyFileTwoRuns", "csv", "", 2, csvOneHeaderSamplesGoOn, {"--sample-size", "3"}},
         AppendCase{"JsonlAfterTornObject", "jsonl", "{\"value\":12.5}\n{\"time\":\"2026-12-01T08:0",
                    1, jsonlTornObjectGone},
         AppendCase{"TsvNewFileTwoRuns", "tsv", nullptr, 2, tsvNoHeader}),
@@ -360,6 +490,110 @@ TEST(LogAppend, FileThatEndsInNoRecordIsLeftAlone) {
     EXPECT_EQ(file.readAll(), before);
 }
 
+// A write cut short (here by the file size limit, as by a full disk) leaves no part of a
+// record in the file: the records before it stay whole.
+TEST(LogAppend, RecordCutShortIsTakenBack) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("readings.csv");
+    // The header (30 bytes) and one record (about 40) fit, the second record does not.
+    LogProcess log({"--simulator", "manual", "--measure-every", "1s", "-f", "csv", "-o", path},
+                   {"prlimit", "--fsize=100"});
+    const LogRun run = log.finish(20s);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains(("cannot write " + path + ": File too large").toUtf8()))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(("1 reading not written to " + path).toUtf8()))
+        << run.err.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::string error;
+    EXPECT_EQ(readCsv(file.readAll().toStdString(), error).size(), 2u);
+    EXPECT_EQ(error, "");
+}
+
+// ---- One writer per file; the file reopened at its path ------------------------------------
+
+bool hasEvent(const QByteArray& status, const char* event) {
+    return status.contains(QByteArray("\"event\":\"") + event + "\"");
+}
+
+// A second run on a file in use ends at once and names the first; the first goes on unharmed,
+// and a run on another file of the same folder is not held up.
+TEST(LogLock, SecondWriterOnAFileIsRefused) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("two.dat");
+    LogProcess first({"--simulator", "manual", "--measure-every", "1s", "-f", "dat", "-o", path,
+                      "--status-format", "jsonl"});
+    ASSERT_TRUE(first.waitFor(
+        [](const QByteArray&, const QByteArray& err) { return hasEvent(err, "start"); }, 10s))
+        << first.err().toStdString();
+    const LogRun second = runLog({"--simulator", "-f", "dat", "-o", path}, 10s);
+    EXPECT_EQ(second.exitCode, 3);
+    EXPECT_LT(second.took, 2s);
+    EXPECT_TRUE(
+        second.err.contains(QStringLiteral("cannot append to %1: process %2 is writing to it")
+                                .arg(path)
+                                .arg(first.pid())
+                                .toUtf8()))
+        << second.err.toStdString();
+    const LogRun other =
+        runLog({"--simulator", "-f", "dat", "-o", folder.filePath("other.dat"), "-d", "1"}, 10s);
+    EXPECT_EQ(other.exitCode, 0) << other.err.toStdString();
+
+    first.signal(SIGTERM);
+    const LogRun run = first.finish(5s);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto lines = splitLines(file.readAll().toStdString(), "\r\n");
+    const int written = readJsonLines(run.err).back()["readings"].toInt();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(written) + (written > 0 ? 1 : 0));
+    for (int n = 1; n <= written; ++n) {
+        EXPECT_EQ(lines[n].substr(0, 2), std::to_string(n) + "\t");
+    }
+}
+
+// SIGUSR1 after the file was renamed (as logrotate does): the next records go into a new file at
+// the path, with its header, and the lock moves with them; without a rename the file is kept.
+TEST(LogReopen, AfterARenameTheRecordsGoOnInANewFile) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("readings.csv");
+    LogProcess log({"--simulator", "manual", "--measure-every", "1s", "-f", "csv", "-o", path,
+                    "--status-format", "jsonl"});
+    const auto recordsIn = [](const QString& name) {
+        QFile file(name);
+        std::string error;
+        return file.open(QIODevice::ReadOnly) ? readCsv(file.readAll().toStdString(), error)
+                                              : std::vector<std::vector<std::string>>{};
+    };
+    const auto until = [&](const std::function<bool()>& condition) {
+        return log.waitFor([&](const QByteArray&, const QByteArray&) { return condition(); }, 15s);
+    };
+    ASSERT_TRUE(until([&] { return recordsIn(path).size() >= 2; })) << log.err().toStdString();
+    ASSERT_TRUE(QFile::rename(path, path + ".1"));
+    log.signal(SIGUSR1);
+    ASSERT_TRUE(until([&] { return recordsIn(path).size() >= 2; })) << log.err().toStdString();
+    log.signal(SIGUSR1);
+    ASSERT_TRUE(log.waitFor(
+        [](const QByteArray&, const QByteArray& err) { return hasEvent(err, "kept"); }, 5s))
+        << log.err().toStdString();
+    const LogRun refused = runLog({"--simulator", "-f", "csv", "-o", path}, 10s);
+    EXPECT_EQ(refused.exitCode, 3) << refused.err.toStdString();
+
+    log.signal(SIGTERM);
+    const LogRun run = log.finish(5s);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const auto old = recordsIn(path + ".1");
+    const auto now = recordsIn(path);
+    ASSERT_GE(old.size(), 2u);
+    ASSERT_GE(now.size(), 2u);
+    EXPECT_EQ(old[0][0], "date");
+    EXPECT_EQ(now[0][0], "date");
+    EXPECT_EQ(static_cast<int>(old.size() + now.size()) - 2,
+              readJsonLines(run.err).back()["readings"].toInt());
+    EXPECT_TRUE(hasEvent(run.err, "reopened")) << run.err.toStdString();
+}
+
 // ---- Signals: every reading received is written, the run ends at once ----------------------
 
 struct SignalCase {
@@ -374,7 +608,7 @@ class SignalTest : public ::testing::TestWithParam<SignalCase> {};
 
 TEST_P(SignalTest, EndsWithinASecondWithEveryReadingWritten) {
     LogProcess log({"--simulator", "manual", "--measure-every", "1s", "--format", "csv",
-                    "--status-format", "jsonl"});
+                    "--status-format", "jsonl", "-d", "10m"});
     ASSERT_TRUE(log.waitFor(
         [](const QByteArray& out, const QByteArray&) {
             return out.count("\r\n") >= 2; // header and one record
@@ -390,6 +624,7 @@ TEST_P(SignalTest, EndsWithinASecondWithEveryReadingWritten) {
     EXPECT_EQ(error, "");
     const auto status = readJsonLines(run.err);
     ASSERT_FALSE(status.empty());
+    EXPECT_EQ(status.front()["duration"], 600);
     EXPECT_EQ(status.back()["event"], "end");
     EXPECT_EQ(status.back()["reason"], GetParam().name);
     EXPECT_EQ(status.back()["readings"].toInt(), static_cast<int>(records.size()) - 1);
@@ -401,13 +636,93 @@ INSTANTIATE_TEST_SUITE_P(Log, SignalTest,
                                            SignalCase{SIGHUP, "SIGHUP"}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// ---- Readers that go away or stall ---------------------------------------------------------
+
+struct PipeCase {
+    const char* name;
+    QStringList arguments;
+    bool stalled;  // the pipe is full before the run starts and nobody reads it
+    int linesRead; // before the reader goes away
+    int exitCode;
+    const char* message; // on standard error; empty: nothing at all
+};
+
+void PrintTo(const PipeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class PipeTest : public ::testing::TestWithParam<PipeCase> {};
+
+// Standard output is a pipe of the test's own. A reader that goes away ends the run within a
+// second, quietly, also when no record is due; one that stalls does not hold SIGTERM up, and
+// what it did not take is counted.
+TEST_P(PipeTest, EndsWithinASecond) {
+    const PipeCase& c = GetParam();
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    if (c.stalled) {
+        ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
+        const int flags = ::fcntl(fds[1], F_GETFL);
+        ::fcntl(fds[1], F_SETFL, flags | O_NONBLOCK);
+        while (::write(fds[1], "full", 4) == 4) {
+        }
+        ::fcntl(fds[1], F_SETFL, flags);
+    }
+    const int output = fds[1];
+    LogProcess log(c.arguments, {}, {}, {}, [output] { ::dup2(output, STDOUT_FILENO); });
+    ::close(fds[1]);
+    if (c.stalled) {
+        ASSERT_TRUE(log.waitFor(
+            [](const QByteArray&, const QByteArray& err) { return err.contains("found"); }, 10s))
+            << log.err().toStdString();
+        std::this_thread::sleep_for(3s); // a reading made and handed over
+        log.signal(SIGTERM);
+    } else {
+        std::string read;
+        char bytes[256];
+        for (ssize_t n = 0; std::count(read.begin(), read.end(), '\n') < c.linesRead &&
+                            (n = ::read(fds[0], bytes, sizeof bytes)) > 0;) {
+            read.append(bytes, static_cast<std::size_t>(n));
+        }
+        ::close(fds[0]);
+    }
+    const LogRun run = log.finish(5s);
+    if (c.stalled) {
+        ::close(fds[0]);
+    }
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+    EXPECT_LT(run.took, 1s);
+    if (*c.message == '\0') {
+        EXPECT_EQ(run.err, QByteArray());
+    } else {
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Log, PipeTest,
+    ::testing::Values(PipeCase{"GoneAtOnce", {"--simulator", "manual", "-q"}, false, 0, 4, ""},
+                      PipeCase{
+                          "GoneAfterARecord",
+                          {"--simulator", "manual", "--measure-every", "1s", "-f", "csv", "-q"},
+                          false,
+                          2,
+                          4,
+                          ""},
+                      PipeCase{"StalledAtTheEnd",
+                               {"--simulator", "manual", "--measure-every", "1s", "-n", "1"},
+                               true,
+                               0,
+                               3,
+                               "zt40-log: 1 reading not written to standard output"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 // ---- How a run ends ------------------------------------------------------------------------
 
 struct EndCase {
     const char* name;
     QStringList arguments;
     int exitCode;
-    const char* message; // in the status lines
+    QStringList messages; // in the status lines; none: no status line at all
     std::chrono::milliseconds shortest;
     std::chrono::milliseconds longest;
 };
@@ -417,15 +732,19 @@ void PrintTo(const EndCase& c, std::ostream* os) {
 }
 class EndTest : public ::testing::TestWithParam<EndCase> {};
 
+// The window's variable is set throughout: it never brings the simulated instrument in.
 TEST_P(EndTest, ExitStatusMessageAndTime) {
     const EndCase& c = GetParam();
+    qputenv("ZT40_SIMULATOR", "1");
     const LogRun run = runLog(c.arguments, 30s);
+    qunsetenv("ZT40_SIMULATOR");
     EXPECT_FALSE(run.crashed);
     EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
-    if (*c.message == '\0') {
+    if (c.messages.isEmpty()) {
         EXPECT_EQ(run.err, QByteArray());
-    } else {
-        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+    }
+    for (const QString& message : c.messages) {
+        EXPECT_TRUE(run.err.contains(message.toUtf8())) << run.err.toStdString();
     }
     EXPECT_GE(run.took, c.shortest);
     EXPECT_LE(run.took, c.longest);
@@ -437,37 +756,39 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"Duration",
                 {"--simulator", "manual", "--duration", "2s"},
                 0,
-                "zt40-log: ended (duration 2 s): 0 readings written",
+                {"zt40-log: started: tsv records to standard output from the simulated "
+                 "instrument (scenario manual), ending after 2 s",
+                 "zt40-log: ended (duration 2 s): 0 readings written"},
                 1900ms,
                 3500ms},
         EndCase{"NoInstrumentWithinWait",
                 {"--wait", "1"},
                 2,
-                "zt40-log: no instrument appeared within 1 s",
+                {"zt40-log: no instrument appeared within 1 s"},
                 900ms,
                 3000ms},
         EndCase{"NoInstrumentTold",
                 {"--wait", "0"},
                 2,
-                "cannot open the instrument: no instrument found; trying again every 5 s",
+                {"cannot open the instrument: no instrument found; trying again every 5 s"},
                 0ms,
                 2000ms},
         EndCase{"FullDisk",
                 {"--simulator", "manual", "--measure-every", "1s", "--output", "/dev/full"},
                 3,
-                "zt40-log: cannot write /dev/full: No space left on device",
+                {"zt40-log: cannot write /dev/full: No space left on device"},
                 0ms,
                 10s},
         EndCase{"MissingFolder",
-                {"--simulator", "--output", "/nonexistent/folder/r.tsv"},
+                {"--simulator", "-q", "--output", "/nonexistent/folder/r.tsv"},
                 3,
-                "zt40-log: cannot open /nonexistent/folder/r.tsv: No such file or directory",
+                {"zt40-log: cannot open /nonexistent/folder/r.tsv: No such file or directory"},
                 0ms,
                 2000ms},
         EndCase{"Quiet",
                 {"--simulator", "manual", "--measure-every", "1s", "--count", "1", "--quiet"},
                 0,
-                "",
+                {},
                 0ms,
                 10s}),
     [](const auto& p) { return std::string(p.param.name); });
@@ -531,9 +852,27 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--output="}, 1, "--output: the file name is empty"},
         ArgumentCase{{"--quiet=yes"}, 1, "option '--quiet' takes no value"},
         ArgumentCase{{"--frobnicate"}, 1, "unknown option '--frobnicate'"},
+        ArgumentCase{{"-x"}, 1, "unknown option '-x'"},
+        ArgumentCase{{"-qn0"}, 1, "--count: '0' is not a positive whole number"},
+        ArgumentCase{{"-n", "2", "--count", "3"}, 1, "option '--count' is given twice"},
+        ArgumentCase{{"--time-format", "utc"}, 1, "--time-format: 'utc' is not one of iso, local"},
+        ArgumentCase{{"-f", "jsonl", "--time-format", "local"},
+                     1,
+                     "--time-format: only csv has a choice (tsv and dat write the regional date "
+                     "and time, jsonl RFC 3339)"},
+        ArgumentCase{{"--sample-size", "5"},
+                     1,
+                     "--sample-size: tsv and dat have no sample columns; use csv or jsonl"},
+        ArgumentCase{{"-f", "csv", "--sample-size", "0"},
+                     1,
+                     "--sample-size: '0' is not a positive whole number"},
+        ArgumentCase{{"-f", "dat", "--comment", "\u0141\u00f3d\u017a"},
+                     1,
+                     "--comment: '\u0141\u00f3d\u017a' has characters that a dat file cannot "
+                     "hold (it is Windows-1252)"},
         ArgumentCase{{"readings.tsv"}, 1, "unexpected argument 'readings.tsv'"},
-        ArgumentCase{{"--help"}, 0, "Usage: zt40-log [OPTION]..."},
-        ArgumentCase{{"--version"}, 0, "zt40-log " ZT40_VERSION "\n"}));
+        ArgumentCase{{"-h"}, 0, "Usage: zt40-log [OPTION]..."},
+        ArgumentCase{{"-qV"}, 0, "zt40-log " ZT40_VERSION "\n"}));
 
 } // namespace
 } // namespace zt40::test
