@@ -18,7 +18,7 @@ fi
 if [ "${1:-}" = test ]; then
     packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev
                libumockdev-dev umockdev clang libclang-rt-14-dev
-               dpkg-dev file desktop-file-utils appstream lintian poppler-utils)
+               dpkg-dev file desktop-file-utils appstream lintian poppler-utils systemd logrotate)
 fi
 
 missing=()
