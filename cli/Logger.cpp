@@ -163,13 +163,6 @@ public:
             status_.error(opened.reason());
             return ExitOutputFailed;
         }
-        // The driver stand-in offers the simulated instrument while this variable is set: here
-        // only when asked for on the command line, never because the window's variable is set.
-        if (o_.simulator) {
-            ::setenv("ZT40_SIMULATOR", o_.simulator->c_str(), 1);
-        } else {
-            ::unsetenv("ZT40_SIMULATOR");
-        }
         if (const Outcome awake = sleep_.open(); !awake.ok()) {
             status_.error(awake.reason());
             return ExitOutputFailed;
@@ -446,6 +439,11 @@ private:
 } // namespace
 
 int runLogger(const Options& options, bool outputWasClosed) {
+    // The driver stand-in offers the simulated instrument while this variable is set: here
+    // only when asked for on the command line, never because the window's variable is set. Set
+    // before the instrument's classes are made: on Windows the first of them chooses between
+    // the system's USB calls and the stand-in's.
+    setEnvironment("ZT40_SIMULATOR", options.simulator ? options.simulator->c_str() : nullptr);
     return Run(options, outputWasClosed).run();
 }
 

@@ -1,6 +1,6 @@
 // One writer per output file: the file is locked for as long as the run keeps it open, so that
 // a second run on the same file is refused instead of interleaving its records. Kept apart
-// from the rest so that another system's variant can sit beside this one (OutputLockPosix.cpp).
+// from the rest: OutputLockPosix.cpp, OutputLockWindows.cpp.
 #pragma once
 
 #include "Outcome.h"

@@ -1,5 +1,7 @@
-// What zt40-log needs of its process and the system's signals, kept apart from the rest so that
-// another system's variant can sit beside this one (ProcessPosix.cpp).
+// What zt40-log needs of its process and the system's signals, kept apart from the rest:
+// ProcessPosix.cpp, and ProcessWindows.cpp, where the console's events (Ctrl+C, Ctrl+Break,
+// closing the console, logoff, shutdown) take the place of the signals that end the run and no
+// event reopens the output.
 #pragma once
 
 #include "Outcome.h"
@@ -15,6 +17,19 @@ namespace zt40::cli {
 // file opened later takes its number and receives what was meant for another. Called first;
 // true when standard output was one of them.
 bool makeStandardDescriptorsSafe();
+
+// Opens a file for the records with these flags (O_APPEND, O_CREAT, ...): not inherited by
+// programs started later, written byte for byte, made readable and writable for all the
+// system lets. The descriptor, or -1 with errno set.
+int openOutputFile(const char* path, int flags);
+
+// Reads `size` bytes at `offset` without a care for the file's position; the number read, or
+// -1 with errno set.
+long long readAt(int fd, char* buffer, std::size_t size, long long offset);
+
+// Sets a variable of this process's environment, as the C library's getenv sees it; removes it
+// when `value` is null.
+void setEnvironment(const char* name, const char* value);
 
 // Writes the bytes to the descriptor, going on after interruptions; the number written, and
 // the error that stopped it short.
@@ -50,6 +65,14 @@ public:
 // that the threads are born with them blocked: only the main thread sees a signal, and no
 // transfer or wait on another thread is broken off by one.
 void withSignalsBlocked(const std::function<void()>& start);
+
+#ifdef _WIN32
+// What the console's control routine does with an event (CTRL_C_EVENT ...): the events that
+// end the run wake the main loop; for those after which the system ends the process (close,
+// logoff, shutdown) it returns only when the run is over, or when time is nearly up. False
+// for other events.
+bool consoleEvent(unsigned long event);
+#endif
 
 // The name of a signal that ends the run, as the status lines tell it.
 const char* signalName(int signal);

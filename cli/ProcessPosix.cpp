@@ -50,6 +50,22 @@ bool makeStandardDescriptorsSafe() {
     return outputClosed;
 }
 
+int openOutputFile(const char* path, int flags) {
+    return ::open(path, flags | O_CLOEXEC, 0666);
+}
+
+long long readAt(int fd, char* buffer, std::size_t size, long long offset) {
+    return ::pread(fd, buffer, size, static_cast<off_t>(offset));
+}
+
+void setEnvironment(const char* name, const char* value) {
+    if (value != nullptr) {
+        ::setenv(name, value, 1);
+    } else {
+        ::unsetenv(name);
+    }
+}
+
 std::size_t writeAll(int fd, const std::string& bytes, int& error) {
     std::size_t done = 0;
     while (done < bytes.size()) {

@@ -49,7 +49,10 @@ Outcome RecordOutput::open(const std::string& path) {
         return failed(QStringLiteral("cannot examine %1").arg(name_), errno);
     }
     regular_ = S_ISREG(info.st_mode);
-    pipe_ = S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
+    pipe_ = S_ISFIFO(info.st_mode);
+#ifdef S_ISSOCK
+    pipe_ = pipe_ || S_ISSOCK(info.st_mode);
+#endif
     if (!file_.open(fd_, QIODevice::WriteOnly | QIODevice::Unbuffered,
                     QFileDevice::DontCloseHandle)) {
         return Outcome::failed(QStringLiteral("cannot use %1: %2").arg(name_, file_.errorString()));
@@ -72,17 +75,17 @@ Outcome RecordOutput::openFile(const std::string& path) {
     // opened for reading too when it is a regular one, to look at its last line.
     bool created = false;
     for (int attempt = 0; attempt < 2 && fd_ < 0; ++attempt) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = openOutputFile(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL);
         created = fd_ >= 0;
         if (created || errno != EEXIST) {
             break;
         }
         struct stat info {};
         const bool regular = ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-        fd_ = ::open(path.c_str(), (regular ? O_RDWR : O_WRONLY) | O_APPEND | O_CLOEXEC);
+        fd_ = openOutputFile(path.c_str(), (regular ? O_RDWR : O_WRONLY) | O_APPEND);
         if (fd_ < 0 && regular && errno == EACCES) {
             const int readError = errno;
-            fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            fd_ = openOutputFile(path.c_str(), O_WRONLY | O_APPEND);
             unreadable_ = fd_ >= 0 ? reasonOf(readError) : QString();
         }
         // Removed in between: made anew.
@@ -115,7 +118,7 @@ Outcome RecordOutput::inspectTail() {
     // The end of the file, as far back as a record could reach.
     const off_t start = std::max<off_t>(size - LongestLine, 0);
     std::string tail(static_cast<std::size_t>(size - start), '\0');
-    if (::pread(fd_, tail.data(), tail.size(), start) != static_cast<ssize_t>(tail.size())) {
+    if (readAt(fd_, tail.data(), tail.size(), start) != static_cast<long long>(tail.size())) {
         return failed(QStringLiteral("cannot read %1").arg(name_), errno != 0 ? errno : EIO);
     }
     if (tail.back() != '\n') {
