@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests the Windows installer under Wine, as a user would meet it: runs it silently, starts the
-# installed zt40.exe from its Start-menu folder with the simulated instrument until its window
-# shows on a virtual display, closes it, uninstalls silently and checks that no file and no
+# installed zt40-log.exe with the simulated instrument for one reading, starts the installed
+# zt40.exe from its Start-menu folder with the simulated instrument until its window shows on a
+# virtual display, closes it, uninstalls silently and checks that no file and no
 # registry key of the installation is left. Prints "N passed, N failed".
 # Usage: scripts/test-windows-installer.sh [build directory, default build-win]
 #   ZT40_WINDOWS_SCREENSHOT=FILE   also saves a screenshot of the running program
@@ -61,6 +62,17 @@ check "the installer puts the program, its DLLs, plugins, help, licences and uni
          -a -f "$folder/hilfe.chm" -a -f "$folder/CTRUK.ICO" -a -f "$folder/translations/qtbase_de.qm" \
          -a -f "$folder/licences/LGPL-3.txt" -a -f "$folder/Uninstall.exe"
 check "the installer makes a Start-menu shortcut" test -f "$shortcut"
+
+# The command-line logger runs from the installation with the DLLs installed beside it.
+logged_one_reading() { # the csv header and one record
+    [ "$(head -1 "$1")" = $'date,time,mode,value,comment\r' ] && [ "$(wc -l <"$1")" -eq 2 ]
+}
+records=$(mktemp -d)
+(cd "$folder" && timeout 60 "$wine" zt40-log.exe --simulator -n 1 -f csv \
+    -o "Z:${records//\//\\}\\one.csv" >/dev/null 2>&1) || true
+check "the installed zt40-log writes a reading from the simulated instrument" \
+    logged_one_reading "$records/one.csv"
+rm -rf "$records"
 check "the installer registers its uninstaller in Add/Remove Programs" registry_has_key
 
 # Started in its installation folder, as the shortcut starts it.
