@@ -25,9 +25,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// After a signal or a failure, the poll thread and the output are given this long to end: a
-// transfer that hangs or a reader that stalls does not hold the program.
-constexpr std::chrono::milliseconds StopLimit{500};
+// After a signal or a failure, the poll thread and then the output are given this long to end:
+// a transfer that hangs or a reader that stalls does not hold the program. The output's limit
+// leaves it time to write what the poll thread handed over last.
+constexpr std::chrono::milliseconds StopLimit{400};
+constexpr std::chrono::milliseconds OutputLimit{600};
 
 // Status lines that cannot be written have nowhere left to go.
 void toStandardError(const std::string& line) {
@@ -301,7 +303,7 @@ private:
             poll_.requestStop();
         }
         if (limited && !deadline_) {
-            deadline_ = Clock::now() + StopLimit;
+            deadline_ = Clock::now() + OutputLimit;
         }
     }
 
@@ -406,6 +408,9 @@ private:
                                .arg(endReason_, readings(progress.written)),
                            {{QStringLiteral("reason"), endReason_},
                             {QStringLiteral("readings"), progress.written}});
+        }
+        if (progress.finished) {
+            writer_.join();
         }
         if (pollHung_ || !progress.finished) {
             // Everything that could be written is written and synced; a thread is inside a

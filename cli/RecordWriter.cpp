@@ -11,9 +11,7 @@ RecordWriter::RecordWriter(Settings settings, std::function<void()> wake)
 
 RecordWriter::~RecordWriter() {
     close();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    join();
 }
 
 Outcome RecordWriter::open() {
@@ -86,6 +84,12 @@ RecordWriter::Progress RecordWriter::progress() {
     now.pending = static_cast<long long>(queue_.size()) + (writing_ ? 1 : 0);
     progress_.notices.clear();
     return now;
+}
+
+void RecordWriter::join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void RecordWriter::tell(Notice notice) {

@@ -67,6 +67,8 @@ public:
     // No more records: the thread ends once the queue is written.
     void close();
     Progress progress();
+    // Waits for the thread to end, once progress() has told it finished.
+    void join();
 
 private:
     void run();

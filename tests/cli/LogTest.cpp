@@ -265,34 +265,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 // csv and jsonl write the moment of a reading in ISO 8601 with milliseconds and the offset from
 // UTC, whatever the locale; here in a time zone east of UTC by five and a half hours.
-// --time-format local gives csv the regional texts instead.
-TEST(LogTime, IsoInEveryLocaleAndRegionalOnRequest) {
-    const QString zone = "XST-05:30"; // POSIX: east of UTC
-    const struct {
-        const char* format;
-        const char* locale;
-        QStringList more;
-    } cases[] = {
-        {"csv", "C", {}},
-        {"csv", "de_DE.UTF-8", {}},
-        {"csv", "en_US.UTF-8", {}},
-        {"csv", "fr_FR.UTF-8", {"--time-format", "iso"}},
-        {"jsonl", "C", {}},
-        {"jsonl", "de_DE.UTF-8", {}},
-        {"jsonl", "en_US.UTF-8", {}},
-        {"jsonl", "fr_FR.UTF-8", {}},
-        {"csv", "de_DE.UTF-8", {"--time-format", "local"}},
-    };
+TEST(LogTime, IsoInEveryLocale) {
     std::vector<std::unique_ptr<LogProcess>> runs;
-    for (const auto& c : cases) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LC_ALL", c.locale);
-        environment.insert("TZ", zone);
-        runs.push_back(
-            std::make_unique<LogProcess>(QStringList{"--simulator", "manual", "--measure-every",
-                                                     "1s", "-n", "1", "-f", c.format} +
-                                             c.more,
-                                         QStringList{}, QString{}, environment));
+    for (const char* format : {"csv", "jsonl"}) {
+        for (const char* locale : {"C", "de_DE.UTF-8", "en_US.UTF-8", "fr_FR.UTF-8"}) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("LC_ALL", locale);
+            environment.insert("TZ", "XST-05:30"); // POSIX: east of UTC
+            runs.push_back(
+                std::make_unique<LogProcess>(QStringList{"--simulator", "manual", "--measure-every",
+                                                         "1s", "-n", "1", "-f", format},
+                                             QStringList{}, QString{}, environment));
+        }
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QString today = now.toOffsetFromUtc(19800).date().toString(Qt::ISODate);
@@ -300,23 +284,12 @@ TEST(LogTime, IsoInEveryLocaleAndRegionalOnRequest) {
         const LogRun run = runs[k]->finish(30s);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         QString moment;
-        if (std::string(cases[k].format) == "jsonl") {
+        if (k >= 4) {
             moment = readJsonLines(run.out).at(0)["time"].toString();
         } else {
             std::string error;
             const auto records = readCsv(run.out.toStdString(), error);
             ASSERT_EQ(records.size(), 2u) << run.out.toStdString();
-            if (cases[k].more.contains("local")) {
-                EXPECT_EQ(records[1][0],
-                          QLocale("de_DE")
-                              .toString(QDate::fromString(today, Qt::ISODate), QLocale::ShortFormat)
-                              .toStdString());
-                EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
-                                .match(QString::fromStdString(records[1][1]))
-                                .hasMatch())
-                    << records[1][1];
-                continue;
-            }
             moment = QString::fromStdString(records[1][0] + "T" + records[1][1]);
         }
         EXPECT_TRUE(QRegularExpression("^" + today + "T\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\+05:30$")
@@ -513,49 +486,10 @@ TEST(LogAppend, RecordCutShortIsTakenBack) {
 
 // ---- One writer per file; the file reopened at its path ------------------------------------
 
-bool hasEvent(const QByteArray& status, const char* event) {
-    return status.contains(QByteArray("\"event\":\"") + event + "\"");
-}
-
-// A second run on a file in use ends at once and names the first; the first goes on unharmed,
-// and a run on another file of the same folder is not held up.
-TEST(LogLock, SecondWriterOnAFileIsRefused) {
-    QTemporaryDir folder;
-    const QString path = folder.filePath("two.dat");
-    LogProcess first({"--simulator", "manual", "--measure-every", "1s", "-f", "dat", "-o", path,
-                      "--status-format", "jsonl"});
-    ASSERT_TRUE(first.waitFor(
-        [](const QByteArray&, const QByteArray& err) { return hasEvent(err, "start"); }, 10s))
-        << first.err().toStdString();
-    const LogRun second = runLog({"--simulator", "-f", "dat", "-o", path}, 10s);
-    EXPECT_EQ(second.exitCode, 3);
-    EXPECT_LT(second.took, 2s);
-    EXPECT_TRUE(
-        second.err.contains(QStringLiteral("cannot append to %1: process %2 is writing to it")
-                                .arg(path)
-                                .arg(first.pid())
-                                .toUtf8()))
-        << second.err.toStdString();
-    const LogRun other =
-        runLog({"--simulator", "-f", "dat", "-o", folder.filePath("other.dat"), "-d", "1"}, 10s);
-    EXPECT_EQ(other.exitCode, 0) << other.err.toStdString();
-
-    first.signal(SIGTERM);
-    const LogRun run = first.finish(5s);
-    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const auto lines = splitLines(file.readAll().toStdString(), "\r\n");
-    const int written = readJsonLines(run.err).back()["readings"].toInt();
-    ASSERT_EQ(lines.size(), static_cast<std::size_t>(written) + (written > 0 ? 1 : 0));
-    for (int n = 1; n <= written; ++n) {
-        EXPECT_EQ(lines[n].substr(0, 2), std::to_string(n) + "\t");
-    }
-}
-
-// SIGUSR1 after the file was renamed (as logrotate does): the next records go into a new file at
-// the path, with its header, and the lock moves with them; without a rename the file is kept.
-TEST(LogReopen, AfterARenameTheRecordsGoOnInANewFile) {
+// A second run on a file in use ends at once and names the first. SIGUSR1 after a rename (as
+// logrotate does): the next records go into a new file at the path, with its header, and the
+// lock moves with them; without a rename the file is kept.
+TEST(LogOutputFile, OneWriterAndReopenedAfterARename) {
     QTemporaryDir folder;
     const QString path = folder.filePath("readings.csv");
     LogProcess log({"--simulator", "manual", "--measure-every", "1s", "-f", "csv", "-o", path,
@@ -569,16 +503,25 @@ TEST(LogReopen, AfterARenameTheRecordsGoOnInANewFile) {
     const auto until = [&](const std::function<bool()>& condition) {
         return log.waitFor([&](const QByteArray&, const QByteArray&) { return condition(); }, 15s);
     };
+    const auto refused = [&] {
+        const LogRun second = runLog({"--simulator", "-f", "csv", "-o", path}, 10s);
+        EXPECT_EQ(second.exitCode, 3);
+        EXPECT_LT(second.took, 2s);
+        EXPECT_TRUE(
+            second.err.contains(QStringLiteral("cannot append to %1: process %2 is writing to it")
+                                    .arg(path)
+                                    .arg(log.pid())
+                                    .toUtf8()))
+            << second.err.toStdString();
+    };
     ASSERT_TRUE(until([&] { return recordsIn(path).size() >= 2; })) << log.err().toStdString();
+    refused();
     ASSERT_TRUE(QFile::rename(path, path + ".1"));
     log.signal(SIGUSR1);
     ASSERT_TRUE(until([&] { return recordsIn(path).size() >= 2; })) << log.err().toStdString();
     log.signal(SIGUSR1);
-    ASSERT_TRUE(log.waitFor(
-        [](const QByteArray&, const QByteArray& err) { return hasEvent(err, "kept"); }, 5s))
-        << log.err().toStdString();
-    const LogRun refused = runLog({"--simulator", "-f", "csv", "-o", path}, 10s);
-    EXPECT_EQ(refused.exitCode, 3) << refused.err.toStdString();
+    ASSERT_TRUE(until([&] { return log.err().contains("\"event\":\"kept\""); }));
+    refused();
 
     log.signal(SIGTERM);
     const LogRun run = log.finish(5s);
@@ -591,7 +534,6 @@ TEST(LogReopen, AfterARenameTheRecordsGoOnInANewFile) {
     EXPECT_EQ(now[0][0], "date");
     EXPECT_EQ(static_cast<int>(old.size() + now.size()) - 2,
               readJsonLines(run.err).back()["readings"].toInt());
-    EXPECT_TRUE(hasEvent(run.err, "reopened")) << run.err.toStdString();
 }
 
 // ---- Signals: every reading received is written, the run ends at once ----------------------
@@ -854,8 +796,6 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--frobnicate"}, 1, "unknown option '--frobnicate'"},
         ArgumentCase{{"-x"}, 1, "unknown option '-x'"},
         ArgumentCase{{"-qn0"}, 1, "--count: '0' is not a positive whole number"},
-        ArgumentCase{{"-n", "2", "--count", "3"}, 1, "option '--count' is given twice"},
-        ArgumentCase{{"--time-format", "utc"}, 1, "--time-format: 'utc' is not one of iso, local"},
         ArgumentCase{{"-f", "jsonl", "--time-format", "local"},
                      1,
                      "--time-format: only csv has a choice (tsv and dat write the regional date "
@@ -863,9 +803,6 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--sample-size", "5"},
                      1,
                      "--sample-size: tsv and dat have no sample columns; use csv or jsonl"},
-        ArgumentCase{{"-f", "csv", "--sample-size", "0"},
-                     1,
-                     "--sample-size: '0' is not a positive whole number"},
         ArgumentCase{{"-f", "dat", "--comment", "\u0141\u00f3d\u017a"},
                      1,
                      "--comment: '\u0141\u00f3d\u017a' has characters that a dat file cannot "
