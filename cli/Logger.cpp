@@ -238,7 +238,9 @@ private:
                 readerGone_ = true;
                 fail(ExitReaderGone);
                 endReason_ = QStringLiteral("the reader of %1 went away").arg(writer_.outputName());
-            } else if (progress.finished && !progress.failure.ok() && !readerGone_) {
+            } else if (progress.finished && !progress.failure.ok() && !readerGone_ &&
+                       !outputFailed_) {
+                outputFailed_ = true;
                 status_.error(progress.failure.reason());
                 fail(ExitOutputFailed);
             }
@@ -432,6 +434,7 @@ private:
     bool appeared_ = false;
     bool triedToOpen_ = false;
     bool readerGone_ = false;
+    bool outputFailed_ = false; // and told so
     bool stopping_ = false;
     Clock::time_point stopStarted_;
     std::optional<Clock::time_point> deadline_; // for the output, after a signal or a failure
