@@ -50,6 +50,43 @@ LimitProblem checkLimits(const LimitSettings& s) {
     return LimitProblem::None;
 }
 
+namespace {
+
+// Digits after the point of the shortest text that reads back as `value`: what the user typed,
+// without trailing zeros; -1 when there is no such text.
+int typedDecimals(double value) {
+    std::array<char, 400> buffer{};
+    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                            std::chars_format::fixed);
+    if (error != std::errc()) {
+        return -1;
+    }
+    const std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+    const auto point = text.find('.');
+    return point == std::string_view::npos ? 0 : static_cast<int>(text.size() - point - 1);
+}
+
+// nominal + sign * tolerance worked out in decimal, as the user reads it: the two typed numbers
+// as whole counts of their last decimal place, added exactly, then divided once, which gives
+// the double nearest to the decimal result, the same double a reading of that text becomes.
+// In binary, 82.8 + 1.1 is 83.89999999999999, and a reading of 83.9 would lie above it.
+double decimalSum(double nominal, double tolerance, int sign) {
+    const int decimals = std::max(typedDecimals(nominal), typedDecimals(tolerance));
+    constexpr double Exact = 4503599627370496.0; // 2^52: whole numbers below it are exact
+    if (decimals < 0 || decimals > 15) {
+        return nominal + sign * tolerance;
+    }
+    const double scale = std::pow(10.0, decimals); // exact up to 10^22
+    const double n = std::round(nominal * scale);
+    const double t = std::round(tolerance * scale);
+    if (std::abs(n) >= Exact || std::abs(t) >= Exact || std::abs(n) + std::abs(t) >= Exact) {
+        return nominal + sign * tolerance;
+    }
+    return (n + sign * t) / scale;
+}
+
+} // namespace
+
 Limits effectiveLimits(const LimitSettings& s) {
     if (s.kind == LimitKind::Off || checkLimits(s) != LimitProblem::None) {
         return {};
@@ -57,7 +94,7 @@ Limits effectiveLimits(const LimitSettings& s) {
     if (s.kind == LimitKind::Bounds) {
         return {s.lower, s.upper};
     }
-    return {*s.nominal - *s.tolerance, *s.nominal + *s.tolerance};
+    return {decimalSum(*s.nominal, *s.tolerance, -1), decimalSum(*s.nominal, *s.tolerance, 1)};
 }
 
 Verdict judge(std::optional<double> value, const Limits& limits) {

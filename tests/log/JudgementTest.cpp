@@ -94,6 +94,54 @@ TEST(Judgement, AValueOnALimitIsInsideAndTextsThatAreNoNumberGetNoVerdict) {
     }
 }
 
+// Nominal value and tolerance with one or two decimals, as a lab types them: both limits are
+// the decimal the user works out, shown without binary noise, and a reading exactly on a limit
+// is inside, one last-digit step beyond it outside (82.8 +- 1.1 once gave 83.89999999999999,
+// and a reading of 83.9 was too high).
+TEST(Judgement, NominalAndToleranceGiveExactDecimalLimits) {
+    const auto text = [](long long units, int decimals) {
+        const long long scale = decimals == 1 ? 10 : 100;
+        const std::string fraction = std::to_string(units % scale);
+        return std::to_string(units / scale) + "." +
+               std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+    };
+    const auto number = [](const std::string& typed) { return parseValueText(typed)->value; };
+    int pairs = 0;
+    for (const int decimals : {1, 2}) {
+        const int step = decimals == 1 ? 1 : 7; // every tenth; every seventh hundredth
+        for (long long nominal = 0; nominal <= 1000 * decimals * decimals; nominal += step) {
+            for (long long tolerance = 1; tolerance <= 40; tolerance += decimals) {
+                if (tolerance > nominal) {
+                    continue;
+                }
+                const LimitSettings settings{LimitKind::Nominal,
+                                             {},
+                                             {},
+                                             number(text(nominal, decimals)),
+                                             number(text(tolerance, decimals))};
+                const Limits limits = effectiveLimits(settings);
+                const std::string upper = text(nominal + tolerance, decimals);
+                const std::string lower = text(nominal - tolerance, decimals);
+                // The very number a reading of that text becomes, so shown as typed.
+                ASSERT_EQ(*limits.upper, number(upper)) << text(nominal, decimals);
+                ASSERT_EQ(*limits.lower, number(lower)) << text(nominal, decimals);
+                // One more decimal place for the step beyond, as an instrument may show it.
+                ASSERT_EQ(judge(number(upper), limits), Verdict::Inside) << upper;
+                ASSERT_EQ(judge(number(lower), limits), Verdict::Inside) << lower;
+                ASSERT_EQ(judge(number(upper + "1"), limits), Verdict::Above) << upper;
+                ASSERT_EQ(judge(number(lower + "1"), limits), Verdict::Inside) << lower;
+                if (nominal - tolerance > 0) {
+                    ASSERT_EQ(judge(number(text(nominal - tolerance - 1, decimals)), limits),
+                              Verdict::Below)
+                        << lower;
+                }
+                ++pairs;
+            }
+        }
+    }
+    EXPECT_GT(pairs, 40000);
+}
+
 TEST(Judgement, TypedNumbersFollowTheUsersDecimalSeparatorOnly) {
     const struct {
         const char* text;
@@ -283,4 +331,3 @@ TEST(Judgement, TheWatcherCountsVerdictsAndRegroupsSamplesAfterADeletion) {
 }
 
 } // namespace zt40::test
-
