@@ -82,7 +82,16 @@ JudgementPanel::JudgementPanel(QWidget& window, QTreeView& view, MeasurementList
 void JudgementPanel::startUp(const QString& settingsFile, const QString& saveDirectory) {
     settingsFile_ = settingsFile;
     saveDirectory_ = saveDirectory;
-    use(readJudgementSettings(settingsFile.toStdString()));
+    std::optional<UnreadableSetting> unreadable;
+    use(readJudgementSettings(settingsFile.toStdString(), &unreadable));
+    if (unreadable) {
+        // Told once, here: the limits stay off until they are entered again.
+        tellWarning(&window_, QString::fromLatin1(ApplicationTitle),
+                    text(settingsFileTexts(ActiveLanguage).unreadableLimit)
+                        .arg(QDir::toNativeSeparators(settingsFile),
+                             platform::fromCp1252(unreadable->key + "=" + unreadable->value)),
+                    "SettingsErrorBox");
+    }
 }
 
 void JudgementPanel::use(const JudgementSettings& settings) {

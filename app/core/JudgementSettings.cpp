@@ -2,6 +2,8 @@
 
 #include "ProfileFile.h"
 
+#include <algorithm>
+
 namespace zt40 {
 
 namespace {
@@ -16,14 +18,27 @@ struct KindName {
 constexpr KindName KindNames[] = {
     {LimitKind::Off, "Off"}, {LimitKind::Bounds, "Bounds"}, {LimitKind::Nominal, "Nominal"}};
 
-// An empty or missing value is none; one that is no number makes the limits unusable.
-std::optional<double> readNumber(std::string_view content, const char* key, bool& damaged) {
+bool sameWord(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// An empty or missing value is none; one that is no number with either separator makes the
+// limits unusable.
+std::optional<double> readNumber(std::string_view content, const char* key,
+                                 std::optional<UnreadableSetting>& unreadable) {
     const auto text = profileValue(content, LimitsSection, key);
     if (!text || text->empty()) {
         return std::nullopt;
     }
-    const auto value = parseDecimalText(*text, '.');
-    damaged = damaged || !value;
+    auto value = parseDecimalText(*text, '.');
+    if (!value) {
+        value = parseDecimalText(*text, ',');
+    }
+    if (!value && !unreadable) {
+        unreadable = UnreadableSetting{key, *text};
+    }
     return value;
 }
 
@@ -33,22 +48,31 @@ std::string numberText(const std::optional<double>& value) {
 
 } // namespace
 
-JudgementSettings readJudgementSettings(const std::string& path) {
+JudgementSettings readJudgementSettings(const std::string& path,
+                                        std::optional<UnreadableSetting>* unreadableOut) {
     // One read of the file for all the keys.
     const std::string content = ProfileFile(path).ReadContent().value_or("");
     JudgementSettings settings;
+    std::optional<UnreadableSetting> unreadable;
     const std::string kind = profileValue(content, LimitsSection, "Kind").value_or("");
+    bool known = kind.empty();
     for (const KindName& k : KindNames) {
-        if (kind == k.name) {
+        if (sameWord(kind, k.name)) {
             settings.limits.kind = k.kind;
+            known = true;
         }
     }
-    bool damaged = false;
-    settings.limits.lower = readNumber(content, "Lower", damaged);
-    settings.limits.upper = readNumber(content, "Upper", damaged);
-    settings.limits.nominal = readNumber(content, "Nominal", damaged);
-    settings.limits.tolerance = readNumber(content, "Tolerance", damaged);
-    if (damaged || checkLimits(settings.limits) != LimitProblem::None) {
+    if (!known) {
+        unreadable = UnreadableSetting{"Kind", kind};
+    }
+    settings.limits.lower = readNumber(content, "Lower", unreadable);
+    settings.limits.upper = readNumber(content, "Upper", unreadable);
+    settings.limits.nominal = readNumber(content, "Nominal", unreadable);
+    settings.limits.tolerance = readNumber(content, "Tolerance", unreadable);
+    if (unreadableOut != nullptr) {
+        *unreadableOut = unreadable;
+    }
+    if (unreadable || checkLimits(settings.limits) != LimitProblem::None) {
         settings.limits.kind = LimitKind::Off;
     }
     const auto samples = profileValue(content, SamplesSection, "ReadingsPerSample");

@@ -7,6 +7,7 @@
 #include "Judgement.h"
 #include "Outcome.h"
 
+#include <optional>
 #include <string>
 
 namespace zt40 {
@@ -17,9 +18,18 @@ struct JudgementSettings {
     bool operator==(const JudgementSettings&) const = default;
 };
 
-// What the file holds; anything missing is off. Limits with a value that is no number, or that
-// would be refused on entry, are switched off (their numbers are kept).
-JudgementSettings readJudgementSettings(const std::string& path);
+// A value of the [Limits] section that cannot be read, as the file holds it.
+struct UnreadableSetting {
+    std::string key;
+    std::string value;
+};
+
+// What the file holds; anything missing is off. Words are read in any letter case and numbers
+// with a full stop or a comma, as a person editing the file may write them. Limits with a value
+// that still cannot be read, or that would be refused on entry, are switched off (their numbers
+// are kept); the first value that cannot be read is given in `unreadable`.
+JudgementSettings readJudgementSettings(const std::string& path,
+                                        std::optional<UnreadableSetting>* unreadable = nullptr);
 // Both sections in one rewrite of the file; a failure names the file and the reason.
 Outcome writeJudgementSettings(const std::string& path, const JudgementSettings& settings);
 

@@ -71,6 +71,21 @@ const LimitsTexts& limitsTexts(int language) {
     return ofLanguage(language, english, german, french);
 }
 
+const SettingsFileTexts& settingsFileTexts(int language) {
+    static const SettingsFileTexts english{
+        "The settings file \"%1\" holds a limit that cannot be read: %2\n"
+        "Judging against limits is off until limits are entered again in the Limits window."};
+    static const SettingsFileTexts german{
+        "Die Einstellungsdatei \x84%1\x93 enth\xE4lt einen Grenzwert, der nicht gelesen werden "
+        "kann: %2\nDie Bewertung nach Grenzwerten ist ausgeschaltet, bis im Fenster \x84"
+        "Grenzwerte\x93 wieder Grenzwerte eingegeben werden."};
+    static const SettingsFileTexts french{
+        "Le fichier de r\xE9glages \xAB %1 \xBB contient une limite illisible : %2\n"
+        "Le jugement selon les limites est d\xE9sactiv\xE9 jusqu'\xE0 ce que des limites "
+        "soient de nouveau saisies dans la fen\xEAtre \xAB Limites \xBB."};
+    return ofLanguage(language, english, german, french);
+}
+
 const VerdictTexts& verdictTexts(int language) {
     static const VerdictTexts english{
         "within limits",

@@ -29,6 +29,12 @@ struct LimitsTexts {
 };
 const LimitsTexts& limitsTexts(int language);
 
+// Told once at start when the settings file holds a limit that cannot be read.
+struct SettingsFileTexts {
+    const char* unreadableLimit; // %1 the file, %2 the key and its value as the file holds them
+};
+const SettingsFileTexts& settingsFileTexts(int language);
+
 struct VerdictTexts {
     const char* inside;
     const char* above;

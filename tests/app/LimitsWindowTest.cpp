@@ -1,6 +1,8 @@
 // The Limits window driven for real (typed entries, OK, refusals answered), and the sections
 // it keeps in the settings file.
 #include "AppTestSupport.h"
+#include "JudgementPanel.h"
+#include "Unit1.h"
 
 #include "JudgementSettings.h"
 #include "Languages.h"
@@ -213,23 +215,58 @@ TEST(JudgementSettingsFile, SectionsOfTheirOwnAndTheRestOfTheFileUntouched) {
     EXPECT_EQ(readJudgementSettings(ini), settings);
     EXPECT_EQ(ProfileFile(ini).ReadInteger("Config", "Language", 0), 2);
 
-    // What a file holds that could not have been entered is off.
+    // Read as a person writes them: words in any case, either decimal separator. What could not
+    // have been entered is off; a value that cannot be read at all is named.
     const struct {
         const char* content;
         JudgementSettings read;
+        const char* unreadable; // key=value; empty: none
     } files[] = {
-        {"", {}},
+        {"", {}, ""},
         {"[Limits]\nKind=Bounds\nLower=12,5\nUpper=14\n",
-         {{LimitKind::Off, none, 14.0, none, none}, 0}},
+         {{LimitKind::Bounds, 12.5, 14.0, none, none}, 0},
+         ""},
+        {"[limits]\nkind=bounds\nLower=84,5\nUpper=86\n",
+         {{LimitKind::Bounds, 84.5, 86.0, none, none}, 0},
+         ""},
+        {"[Limits]\nKind=NOMINAL\nNominal=82.8\nTolerance=1,1\n",
+         {{LimitKind::Nominal, none, none, 82.8, 1.1}, 0},
+         ""},
         {"[limits]\nkind=Bounds\nLower=14\nUpper=12\n",
-         {{LimitKind::Off, 14.0, 12.0, none, none}, 0}},
-        {"[Limits]\nKind=Sideways\nLower=1\n", {{LimitKind::Off, 1.0, none, none, none}, 0}},
-        {"[Samples]\nReadingsPerSample=21\n", {}},
-        {"[Samples]\nReadingsPerSample=1\n", {}},
-        {"[Samples]\nReadingsPerSample=2\n", {{}, 2}},
+         {{LimitKind::Off, 14.0, 12.0, none, none}, 0},
+         ""},
+        {"[Limits]\nKind=Sideways\nLower=1\n",
+         {{LimitKind::Off, 1.0, none, none, none}, 0},
+         "Kind=Sideways"},
+        {"[Limits]\nKind=Bounds\nLower=8x\nUpper=9\n",
+         {{LimitKind::Off, none, 9.0, none, none}, 0},
+         "Lower=8x"},
+        {"[Samples]\nReadingsPerSample=21\n", {}, ""},
+        {"[Samples]\nReadingsPerSample=1\n", {}, ""},
+        {"[Samples]\nReadingsPerSample=2\n", {{}, 2}, ""},
     };
     for (const auto& f : files) {
         writeFile(QString::fromStdString(ini), f.content);
-        EXPECT_EQ(readJudgementSettings(ini), f.read) << f.content;
+        std::optional<UnreadableSetting> unreadable;
+        EXPECT_EQ(readJudgementSettings(ini, &unreadable), f.read) << f.content;
+        EXPECT_EQ(unreadable ? unreadable->key + "=" + unreadable->value : "", f.unreadable)
+            << f.content;
     }
+}
+
+TEST(JudgementSettingsFile, ALimitThatCannotBeReadIsToldAtStartAndJudgingIsOff) {
+    ProgramDirectory dir;
+    useSimulator(false);
+    writeFile(dir.path("zt40.ini"), "[Config]\r\nLanguage=1\r\n[Limits]\r\nKind=Bounds\r\n"
+                                    "Lower=12;5\r\nUpper=14\r\n");
+    QString message;
+    onModal([&](QWidget* box) {
+        message = static_cast<QMessageBox*>(box)->text();
+        clickButton(box, "OK");
+    });
+    auto program = startProgram();
+    EXPECT_TRUE(message.contains("Lower=12;5")) << message.toStdString();
+    EXPECT_TRUE(message.contains(QString::fromUtf8("Grenzwert"))) << message.toStdString();
+    EXPECT_FALSE(program->MainForm->judgementPanel().judgement().limits().any());
+    ActiveLanguage = LanguageEnglish;
 }
