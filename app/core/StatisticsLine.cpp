@@ -32,7 +32,10 @@ std::vector<std::string> statisticsLineItems(const MeasurementStatistics& statis
 
     std::vector<std::string> items{
         t.count + std::to_string(v.count()),
-        t.mean + figure(v.mean(), own + 1),
+        // As a spreadsheet rounds the mean of the exported list.
+        t.mean +
+            (any ? v.exactMeanText(own + 1, decimalSeparator).value_or(figure(v.mean(), own + 1))
+                 : figure(0, own + 1)),
         t.deviation + statisticFigure(v.standardDeviation(), own + 1, decimalSeparator),
         t.minimum + figure(v.minimum(), own),
         t.maximum + figure(v.maximum(), own),

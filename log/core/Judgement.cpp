@@ -222,7 +222,7 @@ SampleSummary summariseSample(const MeasurementListModel& list, const SampleRang
     summary.complete = validSampleSize(size) != 0 && range.rows == size;
     for (int row = range.first; row < range.first + range.rows; ++row) {
         if (const auto number = list.number(row)) {
-            summary.values.add(number->value);
+            summary.values.add(number->value, number->decimals);
             summary.decimals = std::max(summary.decimals, number->decimals);
         } else {
             ++summary.nonNumeric;

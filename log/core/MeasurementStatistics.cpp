@@ -18,6 +18,12 @@ constexpr int MaxShownDecimals = 15;
 } // namespace
 
 void RunningStatistics::add(double x) {
+    // Without its decimals the value cannot join the exact sum.
+    exact_ = false;
+    addValue(x);
+}
+
+void RunningStatistics::addValue(double x) {
     ++n_;
     const double delta = x - mean_;
     mean_ += delta / static_cast<double>(n_);
@@ -28,6 +34,62 @@ void RunningStatistics::add(double x) {
         min_ = std::min(min_, x);
         max_ = std::max(max_, x);
     }
+}
+
+void RunningStatistics::add(double x, int decimals) {
+    constexpr int MostDecimals = 9;
+    constexpr double Exact = 4503599627370496.0; // 2^52: whole numbers below it are exact
+    if (exact_ && (decimals < 0 || decimals > MostDecimals)) {
+        exact_ = false;
+    }
+    while (exact_ && unitDecimals_ < decimals) {
+        if (__builtin_mul_overflow(unitSum_, 10LL, &unitSum_)) {
+            exact_ = false;
+        }
+        ++unitDecimals_;
+    }
+    if (exact_) {
+        const double scaled = std::round(x * std::pow(10.0, unitDecimals_));
+        if (!(std::abs(scaled) < Exact) ||
+            __builtin_add_overflow(unitSum_, static_cast<long long>(scaled), &unitSum_)) {
+            exact_ = false;
+        }
+    }
+    addValue(x);
+}
+
+std::optional<std::string> RunningStatistics::exactMeanText(int decimals, char separator) const {
+    if (!exact_ || n_ == 0 || decimals < 0 || decimals > 18) {
+        return std::nullopt;
+    }
+    __extension__ typedef __int128 Wide;
+    const auto power = [](int exponent) {
+        Wide p = 1;
+        for (int i = 0; i < exponent; ++i) {
+            p *= 10;
+        }
+        return p;
+    };
+    // mean = unitSum / (n * 10^unitDecimals); shown in units of 10^-decimals.
+    Wide numerator = unitSum_;
+    Wide denominator = n_;
+    if (decimals >= unitDecimals_) {
+        numerator *= power(decimals - unitDecimals_);
+    } else {
+        denominator *= power(unitDecimals_ - decimals);
+    }
+    const bool negative = numerator < 0;
+    const Wide magnitude = negative ? -numerator : numerator;
+    const Wide rounded = (2 * magnitude + denominator) / (2 * denominator); // half away from 0
+    const Wide scale = power(decimals);
+    std::string whole = std::to_string(static_cast<unsigned long long>(rounded / scale));
+    std::string text = (negative && rounded != 0 ? "-" : "") + whole;
+    if (decimals > 0) {
+        std::string fraction = std::to_string(static_cast<unsigned long long>(rounded % scale));
+        text += separator + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') +
+                fraction;
+    }
+    return text;
 }
 
 std::optional<double> RunningStatistics::standardDeviation() const {
@@ -75,7 +137,7 @@ void MeasurementStatistics::keepRowValues() {
 void MeasurementStatistics::addRow(int row) {
     const auto number = list_.number(row);
     if (number) {
-        stats_.add(number->value);
+        stats_.add(number->value, number->decimals);
         decimals_ = std::max(decimals_, number->decimals);
     } else {
         ++nonNumeric_;

@@ -19,6 +19,9 @@ namespace zt40 {
 class RunningStatistics {
 public:
     void add(double x);
+    // A reading with the digits it carries after its separator: also summed exactly, as the
+    // decimal it is, for a mean shown as a spreadsheet shows it.
+    void add(double x, int decimals);
     void clear() { *this = RunningStatistics(); }
 
     long long count() const { return n_; }
@@ -27,9 +30,19 @@ public:
     std::optional<double> standardDeviation() const;
     double minimum() const { return min_; }
     double maximum() const { return max_; }
+    // The mean with `decimals` digits after `separator`, worked out from the exact decimal sum
+    // and rounded half away from zero, as ROUND(AVERAGE(...); decimals) in a spreadsheet; none
+    // without values, when one came without its decimals, or past the exact sum's range.
+    std::optional<std::string> exactMeanText(int decimals, char separator) const;
 
 private:
+    void addValue(double x);
+
     long long n_ = 0;
+    // The sum in units of the last decimal place any value carried; exact while exact_.
+    long long unitSum_ = 0;
+    int unitDecimals_ = 0;
+    bool exact_ = true;
     double mean_ = 0;
     double m2_ = 0; // sum of squared deviations from the mean
     double min_ = 0;

@@ -87,6 +87,37 @@ TEST(ValueTexts, FiguresAreShownWithTheSeparatorAndDecimalsAsked) {
     EXPECT_EQ(formatStatistic(HUGE_VAL, 2, '.'), "");
 }
 
+// The mean as a spreadsheet shows the exported list: ROUND(AVERAGE(...); d), half away from
+// zero on the decimal value, where the binary mean would round the other way.
+TEST(ValueTexts, TheMeanRoundsAsASpreadsheetDoes) {
+    std::vector<std::string> twenty(19, "94,3");
+    twenty.push_back("93,8"); // 1885,5 / 20 = 94,275 (binary: 94,27499...)
+    const struct {
+        std::vector<std::string> values;
+        int decimals;
+        const char* mean;
+    } cases[] = {
+        {twenty, 2, "94,28"},
+        {{"0", "0", "0", "1"}, 1, "0,3"},   // 0,25: binary rounding to even gives 0,2
+        {{"0", "0", "0", "-1"}, 1, "-0,3"}, // away from zero on both sides
+        {{"-0,1", "0,1"}, 2, "0,00"},       // no minus before zero
+        {{"1,25", "1,3"}, 3, "1,275"},      // decimals of the values differ
+        {{"12", "13", "13"}, 0, "13"},
+    };
+    for (const auto& c : cases) {
+        MeasurementListModel list;
+        MeasurementStatistics statistics(list);
+        for (const std::string& v : c.values) {
+            list.appendRow("10.12.2026", "08:00:00", "C", v, "");
+        }
+        EXPECT_EQ(statistics.values().exactMeanText(c.decimals, ','), c.mean) << c.mean;
+    }
+    // A value added without its decimals leaves the mean to the binary figure.
+    RunningStatistics plain;
+    plain.add(1.5);
+    EXPECT_FALSE(plain.exactMeanText(1, ',').has_value());
+}
+
 TEST_F(Statistics, EmptyOneRowNonNumericDeletionsAndClear) {
     stats.keepRowValues(); // for the trend
     QSignalSpy changed(&stats, &MeasurementStatistics::changed);
@@ -224,4 +255,3 @@ TEST_F(Statistics, AMillionNearlyEqualReadingsKeepTheirSpread) {
 }
 
 } // namespace zt40::test
-
