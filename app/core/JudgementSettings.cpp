@@ -2,8 +2,6 @@
 
 #include "ProfileFile.h"
 
-#include <algorithm>
-
 namespace zt40 {
 
 namespace {
@@ -17,12 +15,6 @@ struct KindName {
 };
 constexpr KindName KindNames[] = {
     {LimitKind::Off, "Off"}, {LimitKind::Bounds, "Bounds"}, {LimitKind::Nominal, "Nominal"}};
-
-bool sameWord(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 // An empty or missing value is none; one that is no number with either separator makes the
 // limits unusable.
@@ -57,7 +49,7 @@ JudgementSettings readJudgementSettings(const std::string& path,
     const std::string kind = profileValue(content, LimitsSection, "Kind").value_or("");
     bool known = kind.empty();
     for (const KindName& k : KindNames) {
-        if (sameWord(kind, k.name)) {
+        if (equalsNoCase(kind, k.name)) {
             settings.limits.kind = k.kind;
             known = true;
         }

@@ -45,21 +45,6 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The name of a section header line, or nothing when the line is none.
 std::optional<std::string_view> sectionName(std::string_view line) {
     line = trim(line);
@@ -145,6 +130,21 @@ std::string readWholeFile(const std::string& path, bool& ok) {
 }
 
 } // namespace
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) {
+            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::optional<std::string> profileValue(std::string_view content, std::string_view section,
                                         std::string_view key) {

@@ -16,6 +16,9 @@
 
 namespace zt40 {
 
+// Whether two names are the same in any letter case (ASCII), as the file's names are matched.
+bool equalsNoCase(std::string_view a, std::string_view b);
+
 // The value of `key` in `section` of the file content, or nothing when either is missing.
 std::optional<std::string> profileValue(std::string_view content, std::string_view section,
                                         std::string_view key);
