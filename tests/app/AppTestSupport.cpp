@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -58,6 +59,20 @@ void chooseLanguage(TMainForm& form, int item) {
         clickButton(dialog, "OK");
     });
     form.langButtonClick();
+}
+
+QString chooseLanguageAndReadBox(TMainForm& form, int item) {
+    QString message;
+    onModal([&message, item](QWidget* dialog) {
+        dialog->findChild<QRadioButton*>(QString("RadioItem%1").arg(item))->click();
+        onModal([&message](QWidget* box) {
+            message = static_cast<QMessageBox*>(box)->text();
+            clickButton(box, "OK");
+        });
+        clickButton(dialog, "OK");
+    });
+    form.langButton->click();
+    return message;
 }
 
 std::string readFile(const QString& path) {

@@ -32,6 +32,9 @@ void clickButton(QWidget* window, const QString& text);
 
 // Opens the language dialog with the language button, chooses item `item` and confirms it.
 void chooseLanguage(TMainForm& form, int item);
+// The same through a click on the button, as a user does, when the choice ends in a message
+// box: the box is confirmed and its text returned.
+QString chooseLanguageAndReadBox(TMainForm& form, int item);
 
 std::string readFile(const QString& path);
 void writeFile(const QString& path, const std::string& bytes);

@@ -172,16 +172,7 @@ TEST_F(LanguageSettings, AMissingFlagIsReportedAndStartUpGoesOn) {
     const QColor banner(65, 120, 184);
     EXPECT_NE(form.Label25->palette().color(QPalette::WindowText), banner);
     QFile::remove(dir.path("CTRGERM.ICO"));
-    message.clear();
-    onModal([&](QWidget* dialog) {
-        dialog->findChild<QRadioButton*>("RadioItem1")->click();
-        onModal([&](QWidget* box) {
-            message = static_cast<QMessageBox*>(box)->text();
-            clickButton(box, "OK");
-        });
-        clickButton(dialog, "OK");
-    });
-    form.langButton->click();
+    message = chooseLanguageAndReadBox(form, 1);
     EXPECT_TRUE(message.contains("CTRGERM.ICO")) << message.toStdString();
     EXPECT_EQ(form.messen->text(), "Messen");
     EXPECT_EQ(form.langButton->text(), "Language");
@@ -207,16 +198,7 @@ TEST_F(LanguageSettings, ASettingsFileThatCannotBeWrittenIsReportedAndTextsStay)
     auto program = startProgram();
     TMainForm& form = *program->MainForm;
     QDir().mkdir(ini()); // a folder in the way: the file cannot be replaced
-    QString message;
-    onModal([&](QWidget* dialog) {
-        dialog->findChild<QRadioButton*>("RadioItem1")->click();
-        onModal([&](QWidget* box) {
-            message = static_cast<QMessageBox*>(box)->text();
-            clickButton(box, "OK");
-        });
-        clickButton(dialog, "OK");
-    });
-    form.langButton->click();
+    const QString message = chooseLanguageAndReadBox(form, 1);
     EXPECT_TRUE(message.contains("zt40.ini")) << message.toStdString();
     EXPECT_EQ(ActiveLanguage, 1);
     EXPECT_EQ(form.messen->text(), "Measure");

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -123,3 +123,5 @@ TEST_F(ProfileFileOnDisk, AFileThatCannotBeReplacedStaysAsItWas) {
     EXPECT_FALSE(ProfileFile(path()).WriteInteger("Config", "Language", 2).ok());
     EXPECT_EQ(readFile(path() + "/inside"), "kept");
 }
+
+} // namespace zt40::test

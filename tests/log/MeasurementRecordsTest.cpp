@@ -6,7 +6,7 @@
 
 #include <utility>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -90,3 +90,5 @@ TEST(MeasurementRecords, JsonlValueIsANumberOrNull) {
         EXPECT_NE(line.find(json), std::string::npos) << line;
     }
 }
+
+} // namespace zt40::test

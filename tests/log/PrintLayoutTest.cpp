@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -226,7 +226,8 @@ TEST(PrintLayout, PrinterErrorsEndTheJobWithTheirText) {
 }
 
 TEST(PrintLayout, RealPdfThroughQPrinter) {
-    ZT40_SKIP_UNDER_WINE("Wine offers neither Arial nor Liberation Sans by those names, so the PDF embeds another font");
+    ZT40_SKIP_UNDER_WINE("Wine offers neither Arial nor Liberation Sans by those names, so the PDF "
+                         "embeds another font");
     QTemporaryDir dir;
     const QString path = dir.filePath("list.pdf");
     MeasurementListModel model;
@@ -271,3 +272,5 @@ TEST(PrintLayout, PrinterThatCannotOpenItsOutputReportsIt) {
     EXPECT_FALSE(result.ok());
     EXPECT_TRUE(result.reason().contains("/nonexistent-folder/list.pdf"));
 }
+
+} // namespace zt40::test

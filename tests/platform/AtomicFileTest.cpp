@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-using namespace zt40;
+namespace zt40::test {
 
 namespace {
 
@@ -120,3 +120,5 @@ TEST_F(AtomicFileFixture, FailedWriteKeepsTheExistingFileIntact) {
     EXPECT_EQ(entries(dir.path()), QStringList{"export.dat"});
 #endif
 }
+
+} // namespace zt40::test
